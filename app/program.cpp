@@ -1,0 +1,72 @@
+#include "app/program.h"
+
+#include "runtime/core/heap.h"
+
+#include <string.h>
+
+ProgramState Program;
+
+namespace {
+
+typedef void (*LibraryRoutine)();
+
+// Start-up routines in their fixed order; none of their results is tested. Libraries not
+// linked into this build keep their place as a comment.
+const LibraryRoutine StartupOrder[] = {
+    StartStringArea, //  1 string heap and work buffer
+    StartMemoryHeap, //  2 memory-block heap
+    //                   3 StartImageDecoders
+    //                   4 StartAlphaBlending
+    //                   5 StartImageRegistry
+    //                   6 drawing slot
+    //                   7 StartGadgetLayer
+    //                   8 StartMapHooks
+    //                   9 StartPostedEvents
+    //                  10 StartWindowLibrary
+    //                  11 StartArrays
+    //                  12 StartBitmapDecoder
+};
+
+// Shutdown routines in their fixed order; each does nothing for a library that only started.
+const LibraryRoutine ShutdownOrder[] = {
+    //                   1 ReleaseScreen
+    //                   2 EndScreenLibrary
+    //                   3 EndWindowLibrary
+    //                   4 EndPostedEvents
+    //                   5 EndGadgetLayer
+    //                   6 EndImageRegistry
+    //                   7 EndAlphaBlending
+    EndMemoryHeap, //    8 memory-block heap
+};
+
+} // namespace
+
+void StartRuntime() {
+    memset(&Program, 0, sizeof Program);
+    Program.instance = GetModuleHandleA(nullptr);
+    Program.processHeap = CreateRuntimeHeap();
+    for (LibraryRoutine start : StartupOrder)
+        start();
+    Program.phase = 0.0f;
+}
+
+void OpenAndRun() {}
+
+void ShutdownRuntime() {
+    for (LibraryRoutine end : ShutdownOrder)
+        end();
+}
+
+void EndRuntime() {
+    EndStringArea();
+    DestroyRuntimeHeap();
+    Program.processHeap = nullptr;
+}
+
+void RunProgram() {
+    StartRuntime();
+    OpenAndRun();
+    ShutdownRuntime();
+    EndRuntime();
+    ExitProcess(0);
+}

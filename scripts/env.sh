@@ -1,0 +1,25 @@
+# Sourced by the other scripts: where the builds live and which one runs here.
+QV_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+QV_BUILD_ROOT="${QV_BUILD_ROOT:-$QV_ROOT/build}"
+QV_BUILD32="$QV_BUILD_ROOT/i686"
+QV_BUILD64="$QV_BUILD_ROOT/x86_64"
+
+# Builds one tree: qv_build DIR TOOLCHAIN [cmake options...]
+qv_build() {
+    local dir=$1 toolchain=$2
+    shift 2
+    if [ ! -f "$dir/CMakeCache.txt" ]; then
+        cmake -S "$QV_ROOT" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$QV_ROOT/cmake/$toolchain" "$@" >/dev/null
+    fi
+    cmake --build "$dir" -j "$(nproc)" -- --no-print-directory
+}
+
+# The 32-bit product runs where the kernel executes 32-bit code; some kernels have IA32
+# emulation switched off, and there the 64-bit build of the same sources is run instead.
+qv_runs_32bit() {
+    /usr/lib/wine/wine --version >/dev/null 2>&1
+}
+
+qv_run_tree() {
+    if qv_runs_32bit; then echo "$QV_BUILD32"; else echo "$QV_BUILD64"; fi
+}

@@ -1,0 +1,28 @@
+// Tests of the runtime run between the program's own start-up and shutdown.
+#pragma once
+
+#include "app/program.h"
+#include "runtime/core/heap.h"
+
+#include <gtest/gtest.h>
+
+class RuntimeTest : public ::testing::Test {
+  protected:
+    void SetUp() override { StartRuntime(); }
+    void TearDown() override {
+        ShutdownRuntime();
+        EndRuntime();
+    }
+};
+
+// Bytes in use in a heap, from a walk of its blocks.
+inline size_t HeapBytesInUse(HANDLE heap) {
+    PROCESS_HEAP_ENTRY entry = {};
+    size_t total = 0;
+    HeapLock(heap);
+    while (HeapWalk(heap, &entry))
+        if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY)
+            total += entry.cbData;
+    HeapUnlock(heap);
+    return total;
+}
