@@ -4,12 +4,11 @@ QV_BUILD_ROOT="${QV_BUILD_ROOT:-$QV_ROOT/build}"
 QV_BUILD32="$QV_BUILD_ROOT/i686"
 QV_BUILD64="$QV_BUILD_ROOT/x86_64"
 
-# Builds one tree: qv_build DIR TOOLCHAIN [cmake options...]
+# Builds one tree: qv_build DIR TOOLCHAIN
 qv_build() {
     local dir=$1 toolchain=$2
-    shift 2
     if [ ! -f "$dir/CMakeCache.txt" ]; then
-        cmake -S "$QV_ROOT" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$QV_ROOT/cmake/$toolchain" "$@" >/dev/null
+        cmake -S "$QV_ROOT" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$QV_ROOT/cmake/$toolchain" >/dev/null
     fi
     cmake --build "$dir" -j "$(nproc)" -- --no-print-directory
 }
