@@ -1,6 +1,7 @@
 #include "app/program.h"
 
 #include "runtime/core/heap.h"
+#include "runtime/drawing/drawing_context.h"
 
 #include <string.h>
 
@@ -18,7 +19,7 @@ const LibraryRoutine StartupOrder[] = {
     //                   3 StartImageDecoders
     //                   4 StartAlphaBlending
     //                   5 StartImageRegistry
-    //                   6 drawing slot
+    StartDrawingSlot, //  6 drawing slot
     //                   7 StartGadgetLayer
     //                   8 StartMapHooks
     //                   9 StartPostedEvents

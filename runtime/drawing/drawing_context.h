@@ -1,0 +1,141 @@
+// The drawing context: one output (anything that lends a GDI DC) bound to the drawing layer for
+// one drawing span, with the operations that draw on it and the entry points that reach them.
+#pragma once
+
+#include "runtime/core/layout.h"
+
+#include <stdint.h>
+#include <windows.h>
+
+// Output kinds.
+enum {
+    OUTPUT_PLAIN = 0,      // any other DC, held for the whole span
+    OUTPUT_WRITE_ONLY = 5, // cannot be read back
+    OUTPUT_SURFACE = 7,    // DC or locked pixel memory, never both at once
+};
+
+// Pixel formats of a surface output's memory.
+enum {
+    FORMAT_PALETTED8 = 1, // 8 bits: a palette index
+    FORMAT_RGB555 = 2,    // 16 bits: x1 r5 g5 b5
+    FORMAT_RGB565 = 4,    // 16 bits: r5 g6 b5
+    FORMAT_XRGB8888 = 64, // 32 bits: a8 r8 g8 b8
+};
+
+// What a surface output currently lends: its DC or its locked memory (0 before start).
+enum {
+    ACCESS_DC = 1,
+    ACCESS_BUFFER = -1,
+};
+
+// Mode flags.
+enum {
+    MODE_TRANSPARENT = 1, // text background not painted
+    MODE_XOR = 2,         // shapes invert what is beneath
+    MODE_OUTLINED = 4,    // shapes are not filled
+};
+
+struct DrawingContext;
+
+// The output's callbacks.
+// Surface outputs: give back locked memory, obtain the DC, store it in dc and return it (or 0).
+typedef HDC (*AcquireDCCallback)(DrawingContext* context);
+// Surface outputs: give back the DC (dc = 0), lock the memory, store it in buffer, write the row
+// pitch through pitch and return buffer (null if nothing is locked).
+typedef void* (*LockBufferCallback)(DrawingContext* context, int* pitch);
+// Gives back whatever the output still lends; flag 0 after a failed start, 1 at EndDrawing.
+typedef void (*ReleaseCallback)(DrawingContext* context, int flag);
+
+struct DrawingContext {
+    // The 26 operation slots, in slot order. Coordinates are already shifted by the origin.
+    int (*setBackColor)(DrawingContext* context, int color);                  //  0
+    int (*box)(DrawingContext* context, int x, int y, int width, int height); //  1
+    int (*roundedBox)(DrawingContext* context, int x, int y, int width, int height, int rx,
+                      int ry);                                         //  2
+    int (*circle)(DrawingContext* context, int x, int y, int r);       //  3
+    int (*setFont)(DrawingContext* context, HFONT font);               // (HFONT)-1: system font  4
+    void* (*bufferAddress)(DrawingContext* context);                   //  5
+    int (*bufferPitch)(DrawingContext* context);                       //  6
+    int (*bufferFormat)(DrawingContext* context);                      //  7
+    int (*setMode)(DrawingContext* context, int flags);                //  8
+    int (*image)(DrawingContext* context, HANDLE image, int x, int y); //  9
+    int (*imageScaled)(DrawingContext* context, HANDLE image, int x, int y, int width,
+                       int height);                                                      // 10
+    int (*imageBlended)(DrawingContext* context, HANDLE image, int x, int y, int alpha); // 11
+    int (*text)(DrawingContext* context, int x, int y, const char* text);                // 12
+    int (*angledText)(DrawingContext* context, int x, int y, const char* text,
+                      float angle);                                        // 13
+    int (*ellipse)(DrawingContext* context, int x, int y, int rx, int ry); // 14
+    int (*fill)(DrawingContext* context, int x, int y, int border);        // 15
+    int (*setColor)(DrawingContext* context, int color);                   // 16
+    intptr_t (*grab)(DrawingContext* context, int number, int x, int y, int width,
+                     int height);                                         // 17
+    int (*line)(DrawingContext* context, int x1, int y1, int x2, int y2); // 18
+    int (*plotCurrent)(DrawingContext* context, int x, int y);            // 19
+    int (*plot)(DrawingContext* context, int x, int y, int color);        // 20
+    int (*pixel)(DrawingContext* context, int x, int y);                  // 21
+    HDC (*start)(DrawingContext* context);                                // 22
+    int (*stop)(DrawingContext* context);                                 // 23
+    int (*textHeight)(DrawingContext* context, const char* text);         // 24
+    int (*textWidth)(DrawingContext* context, const char* text);          // 25
+
+    // The output.
+    ReleaseCallback release; // may be null
+    int width;
+    int height;
+    int depth; // bits per pixel
+
+    // The drawing state.
+    int originX; // added by the entry points to every x (not to sizes)
+    int originY;
+    int color;       // the colour cache: last colour handed to setColor, -1 unset
+    int backColor;   // applied to every re-acquired DC; -1 unset
+    int kind;        // OUTPUT_*
+    void* buffer;    // locked pixel memory of a surface output, or null
+    int pitch;       // bytes from one row of buffer to the next
+    int pixelFormat; // FORMAT_* of a surface output
+    AcquireDCCallback acquireDC;
+    LockBufferCallback lockBuffer;
+    HDC dc;              // 0 while a surface's memory is locked
+    int mode;            // MODE_* flags
+    int access;          // ACCESS_DC, ACCESS_BUFFER, or 0 before start
+    HBRUSH brush;        // solid brush of color; owned
+    HPEN pen;            // solid pen of color, width 0; null until the first setColor; owned
+    HFONT font;          // current font; not owned
+    HBRUSH defaultBrush; // black, selected by start; owned
+    HPEN defaultPen;     // black, width 0, selected by start; owned
+    HGDIOBJ savedBrush;  // what start found selected in the DC
+    HGDIOBJ savedPen;
+    int italicOverhang;
+    HFONT angledFont; // rotated copy of font; owned
+    float angledFontAngle;
+    int grabAs24;
+    HGDIOBJ savedFont;
+};
+QV_ASSERT_SIZE(DrawingContext, 220);
+
+// The thread-local slot that also holds the current context, and the current context itself.
+extern DWORD drawingSlot;
+extern DrawingContext* currentContext;
+
+// Start-up routine: allocates drawingSlot.
+void StartDrawingSlot();
+
+// For output functions: a zero-filled context with its operations filled in, made current.
+// Null when the heap has no room.
+DrawingContext* CreateDrawingContext();
+// Starts the span on a context an output function made; the DC, or 0 (the context is then
+// given back to its output and freed). Null is accepted and gives 0.
+HDC BeginDrawing(DrawingContext* context);
+// Ends the current span: restores and frees the GDI objects, hands the output back and frees
+// the context. Does nothing without a current context.
+void EndDrawing();
+
+// Entry points: coordinates shifted by the origin, colour through the colour cache. Without a
+// current context they draw nothing and return 0.
+int DrawBox(int x, int y, int width, int height, int color);
+int DrawLineTo(int x1, int y1, int x2, int y2, int color);
+int FloodFill(int x, int y, int borderColor, int fillColor);
+
+// Re-acquires a surface output's DC while its memory is locked and re-applies the DC state.
+void EnsureDC(DrawingContext* context);
