@@ -1,4 +1,6 @@
 #include "app/program.h"
 
 // A GUI program: no console, no command line read.
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { RunProgram(); }
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    RunProgram();
+}

@@ -13,7 +13,9 @@ int StringBufferPosition;
 namespace {
 
 // All heaps grow on demand and serialise their own calls.
-HANDLE CreatePrivateHeap() { return HeapCreate(0, 4096, 0); }
+HANDLE CreatePrivateHeap() {
+    return HeapCreate(0, 4096, 0);
+}
 
 void DestroyPrivateHeap(HANDLE& heap) {
     if (heap) {
@@ -29,14 +31,16 @@ HANDLE CreateRuntimeHeap() {
     return RuntimeHeap;
 }
 
-void DestroyRuntimeHeap() { DestroyPrivateHeap(RuntimeHeap); }
+void DestroyRuntimeHeap() {
+    DestroyPrivateHeap(RuntimeHeap);
+}
 
 void StartStringArea() {
     StringHeap = CreatePrivateHeap();
     StringBufferPosition = 0;
     StringBufferSize = 16;
-    StringBuffer = StringHeap ? static_cast<char*>(HeapAlloc(StringHeap, 0, StringBufferSize))
-                              : nullptr;
+    StringBuffer =
+        StringHeap ? static_cast<char*>(HeapAlloc(StringHeap, 0, StringBufferSize)) : nullptr;
 }
 
 void EndStringArea() {
@@ -46,9 +50,13 @@ void EndStringArea() {
     DestroyPrivateHeap(StringHeap);
 }
 
-void StartMemoryHeap() { MemoryHeap = CreatePrivateHeap(); }
+void StartMemoryHeap() {
+    MemoryHeap = CreatePrivateHeap();
+}
 
-void EndMemoryHeap() { DestroyPrivateHeap(MemoryHeap); }
+void EndMemoryHeap() {
+    DestroyPrivateHeap(MemoryHeap);
+}
 
 void StringFree(char* text) {
     if (text)
@@ -76,4 +84,6 @@ void* ThreadBlock_Create(int size, ThreadBlockInit init, ThreadBlockDestroy) {
 }
 
 // The runtime is single-threaded: one block per library serves every caller.
-void* ThreadBlock_Get(void* block) { return block; }
+void* ThreadBlock_Get(void* block) {
+    return block;
+}

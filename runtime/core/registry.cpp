@@ -94,9 +94,13 @@ bool IsStatic(const ObjectRegistry* registry, int number) {
     return number >= 0 && number < registry->capacity;
 }
 
-uintptr_t AddressOf(int number) { return static_cast<uintptr_t>(static_cast<uint32_t>(number)); }
+uintptr_t AddressOf(int number) {
+    return static_cast<uintptr_t>(static_cast<uint32_t>(number));
+}
 
-RegistryLink* HeaderOf(int number) { return reinterpret_cast<RegistryLink*>(AddressOf(number)) - 1; }
+RegistryLink* HeaderOf(int number) {
+    return reinterpret_cast<RegistryLink*>(AddressOf(number)) - 1;
+}
 
 void* AllocateDynamic(ObjectRegistry* registry) {
     auto* header = static_cast<RegistryLink*>(
@@ -138,8 +142,8 @@ bool GrowSlots(ObjectRegistry* registry, int number) {
 ObjectRegistry* Registry_Create(int objectSize, int growthStep, RegistryFreeFunction freeFunction) {
     if (!RuntimeHeap || objectSize < 4 || growthStep < 1 || growthStep > REGISTRY_MAX_CAPACITY)
         return nullptr;
-    auto* block =
-        static_cast<RegistryBlock*>(HeapAlloc(RuntimeHeap, HEAP_ZERO_MEMORY, sizeof(RegistryBlock)));
+    auto* block = static_cast<RegistryBlock*>(
+        HeapAlloc(RuntimeHeap, HEAP_ZERO_MEMORY, sizeof(RegistryBlock)));
     if (!block)
         return nullptr;
     ObjectRegistry* registry = &block->record;

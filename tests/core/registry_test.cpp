@@ -74,7 +74,7 @@ TEST_F(Registry, ReleasedStaticRecordStaysAllocatedAndIsReused) {
     EXPECT_EQ(registry->slots[3], record);
     EXPECT_EQ(record->handle, 0);
     EXPECT_EQ(Registry_Allocate(registry, 3), record);
-    EXPECT_TRUE(freed.empty()); // the free function ran but found nothing
+    EXPECT_TRUE(freed.empty());    // the free function ran but found nothing
     Registry_Release(registry, 9); // empty slot: nothing happens
     EXPECT_EQ(registry->slots[9], nullptr);
 }
@@ -94,8 +94,8 @@ TEST_F(Registry, FreeAllVisitsStaticAscendingThenDynamicOldestFirst) {
     Object* c = Make(AutoNumber);
     Make(30);
     FreeObject(-1);
-    std::vector<int> expected = {2, 7, 30, Registry_NumberOf(a), Registry_NumberOf(b),
-                                 Registry_NumberOf(c)};
+    std::vector<int> expected = {
+        2, 7, 30, Registry_NumberOf(a), Registry_NumberOf(b), Registry_NumberOf(c)};
     EXPECT_EQ(freed, expected);
     EXPECT_EQ(registry->dynamicHead, nullptr);
     for (int number : expected)
