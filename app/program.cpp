@@ -2,6 +2,7 @@
 
 #include "runtime/core/heap.h"
 #include "runtime/drawing/drawing_context.h"
+#include "runtime/window/window.h"
 
 #include <string.h>
 
@@ -23,7 +24,7 @@ const LibraryRoutine StartupOrder[] = {
     //                   7 StartGadgetLayer
     //                   8 StartMapHooks
     //                   9 StartPostedEvents
-    //                  10 StartWindowLibrary
+    StartWindowLibrary, // 10 window registry, class icon and cursor
     //                  11 StartArrays
     //                  12 StartBitmapDecoder
 };
@@ -32,7 +33,7 @@ const LibraryRoutine StartupOrder[] = {
 const LibraryRoutine ShutdownOrder[] = {
     //                   1 ReleaseScreen
     //                   2 EndScreenLibrary
-    //                   3 EndWindowLibrary
+    EndWindowLibrary, // 3 closes every window still open
     //                   4 EndPostedEvents
     //                   5 EndGadgetLayer
     //                   6 EndImageRegistry
