@@ -96,8 +96,10 @@ void StartDrawingSlot() {
 }
 
 DrawingContext* CreateDrawingContext() {
-    // A span left open would keep its record and GDI objects for good; end it first.
-    if (currentContext)
+    // A started span that was left open could never be ended once another context is current:
+    // its record and GDI objects would stay for good. End it first. A context not yet started
+    // may still be handed to BeginDrawing and is left alone.
+    if (currentContext && currentContext->access != 0)
         EndDrawing();
     DrawingContext* context = static_cast<DrawingContext*>(
         HeapAlloc(RuntimeHeap, HEAP_ZERO_MEMORY, sizeof(DrawingContext)));
