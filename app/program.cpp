@@ -2,6 +2,8 @@
 
 #include "runtime/core/heap.h"
 #include "runtime/drawing/drawing_context.h"
+#include "runtime/screen/screen_library.h"
+#include "runtime/screen/windowed_screen.h"
 #include "runtime/window/window.h"
 
 #include <string.h>
@@ -31,8 +33,8 @@ const LibraryRoutine StartupOrder[] = {
 
 // Shutdown routines in their fixed order; each does nothing for a library that only started.
 const LibraryRoutine ShutdownOrder[] = {
-    //                   1 ReleaseScreen
-    //                   2 EndScreenLibrary
+    ReleaseScreen,    // 1 the windowed screen, if open
+    EndScreenLibrary, // 2 the Direct3D object
     EndWindowLibrary, // 3 closes every window still open
     //                   4 EndPostedEvents
     //                   5 EndGadgetLayer
