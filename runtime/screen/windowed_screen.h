@@ -18,18 +18,13 @@ struct ScreenState {
     int rightMargin, bottomMargin;
     int width, height; // back-buffer size
     int depth;         // bits per pixel of the back buffer
-    int pixelFormat;   // the drawing layer's code of the back buffer's pixels
+    int pixelFormat;   // the drawing layer's FORMAT_* code of the back buffer's pixels
     IDirect3DDevice9* device;
     IDirect3DSurface9* backBuffer;
     D3DPRESENT_PARAMETERS presentParams; // kept: a device reset passes it again
 };
 
 extern ScreenState Screen;
-
-// Drawing-layer pixel format codes of a back buffer.
-constexpr int FORMAT_RGB555 = 2;
-constexpr int FORMAT_RGB565 = 4;
-constexpr int FORMAT_XRGB8888 = 64;
 
 int OpenScreenInWindow(HWND window, int x, int y, int width, int height, int fitToWindow,
                        int rightMargin, int bottomMargin);

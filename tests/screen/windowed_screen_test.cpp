@@ -1,5 +1,6 @@
 #include "d3d9_doubles.h"
 
+#include "runtime/drawing/drawing_context.h"
 #include "runtime/screen/frame_presentation.h"
 #include "runtime/screen/screen_library.h"
 #include "runtime/screen/windowed_screen.h"
