@@ -27,6 +27,9 @@ struct SurfaceDouble {
     HRESULT lockResult = D3D_OK;
     int pixels[4] = {};
     INT pitch = 256;
+    bool dcOut = false;  // a DC is lent
+    bool locked = false; // the memory is locked
+    int overlaps = 0;    // calls that would hold the DC and the lock together
 
     SurfaceDouble();
     SurfaceDouble(const SurfaceDouble&) = delete;
@@ -77,12 +80,15 @@ inline HRESULT STDMETHODCALLTYPE SurfaceGetDC(IDirect3DSurface9* self, HDC* dc) 
     d->calls.push_back("GetDC");
     if (FAILED(d->getDCResult))
         return d->getDCResult;
+    d->overlaps += d->locked || d->dcOut;
+    d->dcOut = true;
     *dc = d->dc;
     return D3D_OK;
 }
 inline HRESULT STDMETHODCALLTYPE SurfaceReleaseDC(IDirect3DSurface9* self, HDC dc) {
     SurfaceDouble* d = Of(self);
-    d->calls.push_back(dc == d->dc ? "ReleaseDC" : "ReleaseDC of a foreign DC");
+    d->calls.push_back(dc == d->dc && d->dcOut ? "ReleaseDC" : "ReleaseDC of no lent DC");
+    d->dcOut = false;
     return D3D_OK;
 }
 inline HRESULT STDMETHODCALLTYPE SurfaceLockRect(IDirect3DSurface9* self, D3DLOCKED_RECT* locked,
@@ -91,12 +97,16 @@ inline HRESULT STDMETHODCALLTYPE SurfaceLockRect(IDirect3DSurface9* self, D3DLOC
     d->calls.push_back(area || flags ? "LockRect of a part" : "LockRect");
     if (FAILED(d->lockResult))
         return d->lockResult;
+    d->overlaps += d->locked || d->dcOut;
+    d->locked = true;
     locked->pBits = d->pixels;
     locked->Pitch = d->pitch;
     return D3D_OK;
 }
 inline HRESULT STDMETHODCALLTYPE SurfaceUnlockRect(IDirect3DSurface9* self) {
-    Of(self)->calls.push_back("UnlockRect");
+    SurfaceDouble* d = Of(self);
+    d->calls.push_back(d->locked ? "UnlockRect" : "UnlockRect while not locked");
+    d->locked = false;
     return D3D_OK;
 }
 
