@@ -1,9 +1,11 @@
 #include "app/program.h"
 
+#include "runtime/core/array.h"
 #include "runtime/core/heap.h"
 #include "runtime/drawing/drawing_context.h"
 #include "runtime/screen/screen_library.h"
 #include "runtime/screen/windowed_screen.h"
+#include "runtime/window/keyed_map.h"
 #include "runtime/window/window.h"
 
 #include <string.h>
@@ -24,10 +26,10 @@ const LibraryRoutine StartupOrder[] = {
     //                   5 StartImageRegistry
     StartDrawingSlot, //  6 drawing slot
     //                   7 StartGadgetLayer
-    //                   8 StartMapHooks
+    StartMapHooks, //    8 map operations for the structure walkers
     //                   9 StartPostedEvents
     StartWindowLibrary, // 10 window registry, class icon and cursor
-    //                  11 StartArrays
+    StartArrays, //     11 array operations for the structure walkers
     //                  12 StartBitmapDecoder
 };
 
