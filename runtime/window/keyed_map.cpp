@@ -11,7 +11,21 @@ namespace {
 char EmptyKey[1];
 
 int BucketOf(const KeyedMap* map, const char* key) {
-    return static_cast<int>(Map_Hash(key) % static_cast<uint32_t>(map->bucketCount));
+    uint32_t count = static_cast<uint32_t>(map->bucketCount);
+    uint32_t hash = Map_Hash(key);
+    // The same remainder without a division for the usual power-of-two bucket counts.
+    return static_cast<int>((count & (count - 1)) == 0 ? hash & (count - 1) : hash % count);
+}
+
+// strcmp(a, b) == 0, inline: most keys on a chain differ in their first bytes.
+bool SameKey(const char* a, const char* b) {
+    while (*a == *b) {
+        if (!*a)
+            return true;
+        ++a;
+        ++b;
+    }
+    return false;
 }
 
 void* ScanFrom(KeyedMap* map, int bucket) {
@@ -60,10 +74,22 @@ MapNode* ReverseChain(MapNode* head) {
 } // namespace
 
 uint32_t Map_Hash(const char* key) {
+    // h := h * 65599 + c, two bytes a step: h * 65599^2 + (c0 * 65599 + c1) is the same sum,
+    // with one multiply instead of two on the chain each step waits for.
+    constexpr uint32_t Factor = 65599u;
+    constexpr uint32_t FactorSquared = Factor * Factor;
     uint32_t h = 0;
-    if (key)
-        for (const signed char* c = reinterpret_cast<const signed char*>(key); *c; ++c)
-            h = h * 65599u + static_cast<uint32_t>(static_cast<int32_t>(*c));
+    if (!key)
+        return h;
+    const signed char* c = reinterpret_cast<const signed char*>(key);
+    while (c[0] && c[1]) {
+        uint32_t pair = static_cast<uint32_t>(static_cast<int32_t>(c[0])) * Factor +
+                        static_cast<uint32_t>(static_cast<int32_t>(c[1]));
+        h = h * FactorSquared + pair;
+        c += 2;
+    }
+    if (c[0])
+        h = h * Factor + static_cast<uint32_t>(static_cast<int32_t>(c[0]));
     return h;
 }
 
@@ -124,7 +150,8 @@ void* Map_Find(KeyedMap* map, const char* key) {
     // A miss leaves the whole cursor as it was, the delete position included.
     MapNode* before = nullptr;
     for (MapNode* node = map->buckets[bucket]; node; before = node, node = node->next) {
-        if (strcmp(node->key, key) == 0) {
+        __builtin_prefetch(node->next); // its fetch overlaps this key's
+        if (SameKey(node->key, key)) {
             MakeCurrent(map, node, before, bucket);
             return MapElementOf(node);
         }
