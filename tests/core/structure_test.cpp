@@ -259,6 +259,31 @@ char* MakeText(const char* text) {
     return copy;
 }
 
+// No list library exists: its hooks stay null and the walkers must not call them.
+TEST_F(StructureTest, ListFieldsAreLeftAloneWithoutListHooks) {
+    struct WithList {
+        char* name;
+        void* list[2];
+        int after;
+    };
+    const DescriptorWord layout[] = {
+        offsetof(WithList, name), FIELD_LIST, offsetof(WithList, list), 8, 0, 0, FIELD_END};
+    EXPECT_EQ(Structure_NeedsInit(layout), 1);
+    WithList source = {};
+    Structure_Init(&source, layout);
+    EXPECT_EQ(source.list[0], nullptr);
+    source.name = MakeText("listed");
+    source.list[0] = &source; // whatever a list library would have put there
+    source.after = 5;
+    WithList destination = {};
+    Structure_Copy(&destination, sizeof destination, layout, &source);
+    EXPECT_STREQ(destination.name, "listed");
+    EXPECT_EQ(destination.list[0], nullptr);
+    EXPECT_EQ(destination.after, 5);
+    Structure_Free(&source, layout);
+    Structure_Free(&destination, layout);
+}
+
 TEST_F(StructureTest, InitBuildsEveryContainerField) {
     Record record = {};
     Structure_Init(&record, RecordLayout);
