@@ -227,12 +227,16 @@ void Structure_Free(void* base, StructureDescriptor descriptor) {
             }
             break;
         case FIELD_LIST:
-            if (*field && DynamicFieldHooks.freeList)
+            if (*field && DynamicFieldHooks.freeList) {
                 DynamicFieldHooks.freeList(*field);
+                *field = nullptr;
+            }
             break;
         case FIELD_MAP:
-            if (*field && DynamicFieldHooks.freeMap)
+            if (*field && DynamicFieldHooks.freeMap) {
                 DynamicFieldHooks.freeMap(static_cast<KeyedMap*>(*field));
+                *field = nullptr;
+            }
             break;
         }
     }
