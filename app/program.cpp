@@ -1,10 +1,13 @@
 #include "app/program.h"
 
+#include "app/frame.h"
 #include "runtime/core/array.h"
 #include "runtime/core/heap.h"
 #include "runtime/drawing/drawing_context.h"
+#include "runtime/screen/frame_presentation.h"
 #include "runtime/screen/screen_library.h"
 #include "runtime/screen/windowed_screen.h"
+#include "runtime/window/events.h"
 #include "runtime/window/keyed_map.h"
 #include "runtime/window/window.h"
 
@@ -56,7 +59,23 @@ void StartRuntime() {
     Program.phase = 0.0f;
 }
 
-void OpenAndRun() {}
+void OpenAndRun() {
+    if (!StartScreenLibrary())
+        return;
+    if (!OpenAppWindow(0, 0, 0, 640, 480, "Ulvo", 0xCA0001))
+        return;
+    if (!OpenScreenInWindow(WindowHandleOf(0), 0, 0, 640, 480, 0, 0, 0))
+        return;
+    // Escape is tested before the poll, so a pass that sees it down polls no event.
+    for (;;) {
+        DrawFrame();
+        PresentFrame();
+        if (GetAsyncKeyState(VK_ESCAPE) & 0x8000)
+            break;
+        if (PollWindowEvent() == CloseWindowEvent)
+            break;
+    }
+}
 
 void ShutdownRuntime() {
     for (LibraryRoutine end : ShutdownOrder)

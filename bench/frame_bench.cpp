@@ -1,0 +1,122 @@
+// Cost of one frame of the program through the runtime (drawing span, clear, 360 lines, fill,
+// end, present) against a hand-written frame that makes the same GDI and Direct3D calls
+// directly. Both run free (presentation under Wine is not paced by a retrace), interleaved in
+// rounds so that both see the same machine.
+#include "app/frame.h"
+#include "app/program.h"
+#include "runtime/screen/frame_presentation.h"
+#include "runtime/screen/screen_library.h"
+#include "runtime/screen/windowed_screen.h"
+#include "runtime/window/window.h"
+
+#include <algorithm>
+#include <stdio.h>
+#include <vector>
+
+namespace {
+
+double Now() {
+    LARGE_INTEGER count, frequency;
+    QueryPerformanceCounter(&count);
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(count.QuadPart) / frequency.QuadPart;
+}
+
+float handPhase;
+
+void Colour(HDC dc, COLORREF colour, HBRUSH& brush, HPEN& pen) {
+    HBRUSH newBrush = CreateSolidBrush(colour);
+    SelectObject(dc, newBrush);
+    DeleteObject(brush);
+    brush = newBrush;
+    HPEN newPen = CreatePen(PS_SOLID, 0, colour);
+    SelectObject(dc, newPen);
+    if (pen)
+        DeleteObject(pen);
+    pen = newPen;
+    SetTextColor(dc, colour);
+}
+
+void HandWrittenFrame() {
+    HDC dc;
+    if (FAILED(Screen.backBuffer->GetDC(&dc)))
+        return;
+    HBRUSH defaultBrush = CreateSolidBrush(0);
+    HPEN defaultPen = CreatePen(PS_SOLID, 0, 0);
+    HBRUSH brush = CreateSolidBrush(0);
+    HPEN pen = nullptr;
+    HGDIOBJ savedBrush = SelectObject(dc, defaultBrush);
+    HGDIOBJ savedPen = SelectObject(dc, defaultPen);
+
+    Colour(dc, 0x000000, brush, pen);
+    Rectangle(dc, 0, 0, 640, 480);
+    Colour(dc, 0xFFFFFF, brush, pen);
+    int px = 0, py = 0;
+    for (int i = 0; i <= 360; ++i) {
+        int x, y;
+        OutlinePoint(i, handPhase, &x, &y);
+        if (i != 0) {
+            MoveToEx(dc, px, py, nullptr);
+            LineTo(dc, x, y);
+            SetPixelV(dc, x, y, 0xFFFFFF);
+        }
+        px = x;
+        py = y;
+    }
+    ExtFloodFill(dc, 320, 240, 0xFFFFFF, FLOODFILLBORDER);
+    handPhase += 0.017f;
+
+    SelectObject(dc, savedBrush);
+    SelectObject(dc, savedPen);
+    DeleteObject(brush);
+    DeleteObject(pen);
+    DeleteObject(defaultBrush);
+    DeleteObject(defaultPen);
+    Screen.backBuffer->ReleaseDC(dc);
+
+    if (Screen.device->TestCooperativeLevel() == D3D_OK)
+        Screen.device->Present(nullptr, nullptr, nullptr, nullptr);
+}
+
+void RuntimeFrame() {
+    DrawFrame();
+    PresentFrame();
+}
+
+double TimeFrames(void (*frame)(), int count) {
+    double start = Now();
+    for (int i = 0; i < count; ++i)
+        frame();
+    return (Now() - start) / count;
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+} // namespace
+
+int main() {
+    StartRuntime();
+    if (!StartScreenLibrary() || !OpenAppWindow(0, 0, 0, 640, 480, "Ulvo", 0xCA0001) ||
+        !OpenScreenInWindow(WindowHandleOf(0), 0, 0, 640, 480, 0, 0, 0)) {
+        printf("frame_bench: no screen could be opened\n");
+        return 1;
+    }
+    const int rounds = 15, framesPerRound = 400;
+    TimeFrames(RuntimeFrame, 200); // warm both paths up
+    TimeFrames(HandWrittenFrame, 200);
+    std::vector<double> runtime, hand;
+    for (int round = 0; round < rounds; ++round) {
+        runtime.push_back(TimeFrames(RuntimeFrame, framesPerRound));
+        hand.push_back(TimeFrames(HandWrittenFrame, framesPerRound));
+    }
+    double r = Median(runtime), h = Median(hand);
+    printf("frame through the runtime: %8.1f us\n", r * 1e6);
+    printf("hand-written frame:        %8.1f us\n", h * 1e6);
+    printf("ratio runtime / hand:      %8.3f (goal: at most 1.05)\n", r / h);
+    ShutdownRuntime();
+    EndRuntime();
+    return 0;
+}

@@ -1,0 +1,124 @@
+// Drives ulvo.exe the way a user does: it starts, shows its window, and ends with exit code 0
+// when Escape is held.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+namespace {
+
+std::string ProgramPath() {
+    char path[MAX_PATH];
+    GetModuleFileNameA(nullptr, path, sizeof path);
+    std::string own(path);
+    // The test lives in tests/ of the build tree; the program at its root.
+    std::string tests = own.substr(0, own.find_last_of("\\/"));
+    return tests.substr(0, tests.find_last_of("\\/")) + "\\ulvo.exe";
+}
+
+struct Program {
+    PROCESS_INFORMATION process = {};
+    bool Start() {
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        std::string path = ProgramPath();
+        return CreateProcessA(path.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                              &startup, &process);
+    }
+    // The exit code, or -1 if it has not ended within the time.
+    long WaitForExit(DWORD milliseconds) {
+        if (WaitForSingleObject(process.hProcess, milliseconds) != WAIT_OBJECT_0)
+            return -1;
+        DWORD code = 0;
+        GetExitCodeProcess(process.hProcess, &code);
+        return static_cast<long>(code);
+    }
+    ~Program() {
+        if (process.hProcess) {
+            if (WaitForSingleObject(process.hProcess, 0) != WAIT_OBJECT_0)
+                TerminateProcess(process.hProcess, 99);
+            CloseHandle(process.hProcess);
+            CloseHandle(process.hThread);
+        }
+    }
+};
+
+// The program's window: other tests running at the same time may show windows of that name.
+HWND WindowOf(DWORD processId) {
+    for (HWND window = nullptr;
+         (window = FindWindowExA(nullptr, window, "WindowClass_0", "Ulvo"));) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == processId)
+            return window;
+    }
+    return nullptr;
+}
+
+HWND WaitForWindow(DWORD processId, DWORD milliseconds) {
+    for (DWORD waited = 0; waited < milliseconds; waited += 50) {
+        if (HWND window = WindowOf(processId))
+            return window;
+        Sleep(50);
+    }
+    return nullptr;
+}
+
+void PressEscape(bool down) {
+    INPUT input = {};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = VK_ESCAPE;
+    input.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
+    SendInput(1, &input, sizeof input);
+}
+
+TEST(Ulvo, ShowsItsCentredWindowAndEndsWithZeroWhenEscapeIsHeld) {
+    Program program;
+    ASSERT_TRUE(program.Start()) << ProgramPath();
+    HWND window = WaitForWindow(program.process.dwProcessId, 20000);
+    ASSERT_NE(window, nullptr);
+
+    RECT client;
+    GetClientRect(window, &client);
+    EXPECT_EQ(client.right - client.left, 640);
+    EXPECT_EQ(client.bottom - client.top, 480);
+    RECT outer;
+    GetWindowRect(window, &outer);
+    EXPECT_EQ(outer.left, (GetSystemMetrics(SM_CXSCREEN) - (outer.right - outer.left)) / 2);
+    EXPECT_EQ(outer.top, (GetSystemMetrics(SM_CYSCREEN) - (outer.bottom - outer.top)) / 2);
+    EXPECT_TRUE(IsWindowVisible(window));
+    EXPECT_EQ(program.WaitForExit(1000), -1) << "the program runs until it is asked to end";
+
+    PressEscape(true);
+    long code = program.WaitForExit(10000);
+    PressEscape(false);
+    EXPECT_EQ(code, 0);
+}
+
+TEST(Ulvo, ClosingTheWindowEndsItWithZero) {
+    Program program;
+    ASSERT_TRUE(program.Start());
+    HWND window = WaitForWindow(program.process.dwProcessId, 20000);
+    ASSERT_NE(window, nullptr);
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(program.WaitForExit(10000), 0);
+}
+
+// Run by its own CTest entry, whose environment keeps Wine from loading "d3d9.dll" for this
+// process and the program it starts.
+TEST(Ulvo, WithoutTheThreeDLibraryShowsNoWindowAndEndsWithZero) {
+    if (LoadLibraryA("d3d9.dll"))
+        GTEST_SKIP() << "d3d9.dll is available here";
+    Program program;
+    ASSERT_TRUE(program.Start());
+    bool windowSeen = false;
+    long code = -1;
+    for (int waited = 0; waited < 20000 && code == -1; waited += 20) {
+        windowSeen = windowSeen || WindowOf(program.process.dwProcessId);
+        code = program.WaitForExit(20);
+    }
+    EXPECT_EQ(code, 0);
+    EXPECT_FALSE(windowSeen);
+}
+
+} // namespace
