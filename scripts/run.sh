@@ -1,5 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs ulvo.exe under Wine.
+# With a display the program simply runs there until Escape or its close button ends it.
+# Without one it runs inside a Wine virtual desktop on a private Xvfb display: after a few
+# seconds a screenshot is saved to docs/screenshot.png, Escape is held as a user would, and
+# the program's exit code is reported.
 set -eu
 . "$(dirname "${BASH_SOURCE[0]}")/env.sh"
 "$QV_ROOT/scripts/setup.sh"
@@ -9,8 +13,47 @@ if [ "$tree" = "$QV_BUILD64" ]; then
     echo "run: this kernel cannot execute 32-bit code; running the 64-bit build of ulvo.exe"
     qv_build "$QV_BUILD64" x86_64-w64-mingw32.cmake
 fi
+program="$tree/ulvo.exe"
+
+if [ -n "${DISPLAY:-}" ]; then
+    set +e
+    "$tree/wine-run" "$program"
+    code=$?
+    echo "ulvo.exe exited with code $code"
+    exit $code
+fi
+
+# A prefix of its own whose programs open inside a 1024 x 768 Wine virtual desktop, where Wine
+# draws the window's caption.
+export QV_WINEPREFIX="$tree/wineprefix-desktop"
+export QV_WINE_LOADER
+QV_WINE_LOADER=$(sed -n "s/.*QV_WINE_LOADER='\([^']*\)'.*/\1/p" "$tree/wine-run")
+display=:$((90 + RANDOM % 9))
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+trap 'kill $xvfb 2>/dev/null' EXIT
+export DISPLAY=$display
+sleep 1
+if [ ! -f "$QV_WINEPREFIX/.qv-desktop" ]; then
+    WINEPREFIX="$QV_WINEPREFIX" "$QV_ROOT/cmake/wine-prefix.sh"
+    run() { WINEPREFIX="$QV_WINEPREFIX" WINEDEBUG=-all "$QV_WINE_LOADER" "$@" >/dev/null 2>&1; }
+    run reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Ulvo /f
+    run reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Ulvo /d 1024x768 /f
+    WINEPREFIX="$QV_WINEPREFIX" wineserver -w
+    touch "$QV_WINEPREFIX/.qv-desktop"
+fi
+
+"$QV_ROOT/cmake/wine-run.sh" "$program" &
+ulvo=$!
+sleep 6
+mkdir -p "$QV_ROOT/docs"
+import -window root "$QV_ROOT/docs/screenshot.png" && echo "run: screenshot saved to docs/screenshot.png"
+xdotool mousemove 512 384
+xdotool keydown Escape
 set +e
-"$tree/wine-run" "$tree/ulvo.exe"
+for _ in $(seq 100); do kill -0 $ulvo 2>/dev/null || break; sleep 0.1; done
+xdotool keyup Escape
+wait $ulvo
 code=$?
 echo "ulvo.exe exited with code $code"
 exit $code
