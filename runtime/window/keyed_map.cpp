@@ -74,22 +74,10 @@ MapNode* ReverseChain(MapNode* head) {
 } // namespace
 
 uint32_t Map_Hash(const char* key) {
-    // h := h * 65599 + c, two bytes a step: h * 65599^2 + (c0 * 65599 + c1) is the same sum,
-    // with one multiply instead of two on the chain each step waits for.
-    constexpr uint32_t Factor = 65599u;
-    constexpr uint32_t FactorSquared = Factor * Factor;
     uint32_t h = 0;
-    if (!key)
-        return h;
-    const signed char* c = reinterpret_cast<const signed char*>(key);
-    while (c[0] && c[1]) {
-        uint32_t pair = static_cast<uint32_t>(static_cast<int32_t>(c[0])) * Factor +
-                        static_cast<uint32_t>(static_cast<int32_t>(c[1]));
-        h = h * FactorSquared + pair;
-        c += 2;
-    }
-    if (c[0])
-        h = h * Factor + static_cast<uint32_t>(static_cast<int32_t>(c[0]));
+    if (key)
+        for (const signed char* c = reinterpret_cast<const signed char*>(key); *c; ++c)
+            h = h * 65599u + static_cast<uint32_t>(static_cast<int32_t>(*c));
     return h;
 }
 
