@@ -138,7 +138,6 @@ void* Map_Find(KeyedMap* map, const char* key) {
     // A miss leaves the whole cursor as it was, the delete position included.
     MapNode* before = nullptr;
     for (MapNode* node = map->buckets[bucket]; node; before = node, node = node->next) {
-        __builtin_prefetch(node->next); // its fetch overlaps this key's
         if (SameKey(node->key, key)) {
             MakeCurrent(map, node, before, bucket);
             return MapElementOf(node);
