@@ -23,14 +23,17 @@ float OutlineRadius(int i, float t) {
     return static_cast<float>(r);
 }
 
-} // namespace
-
-void OutlinePoint(int i, float t, int* x, int* y) {
-    float r = OutlineRadius(i, t);
+void PointAtRadius(int i, float t, float r, int* x, int* y) {
     double angle = static_cast<double>(i) * Pi / 180.0f + t;
     // lrint rounds to nearest with ties to even, as the processor does by default.
     *x = static_cast<int>(lrint(r * cos(angle) + CentreX));
     *y = static_cast<int>(lrint(r * sin(angle) + CentreY));
+}
+
+} // namespace
+
+void OutlinePoint(int i, float t, int* x, int* y) {
+    PointAtRadius(i, t, OutlineRadius(i, t), x, y);
 }
 
 void DrawOutlineFrame(DrawingContext* output) {
@@ -38,7 +41,7 @@ void DrawOutlineFrame(DrawingContext* output) {
     DrawBox(0, 0, 640, 480, Black);
     for (Program.pointIndex = 0; Program.pointIndex <= 360; ++Program.pointIndex) {
         Program.radius = OutlineRadius(Program.pointIndex, Program.phase);
-        OutlinePoint(Program.pointIndex, Program.phase, &Program.x, &Program.y);
+        PointAtRadius(Program.pointIndex, Program.phase, Program.radius, &Program.x, &Program.y);
         if (Program.pointIndex != 0)
             DrawLineTo(Program.previousX, Program.previousY, Program.x, Program.y, White);
         Program.previousX = Program.x;

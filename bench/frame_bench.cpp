@@ -45,8 +45,10 @@ void HandWrittenFrame() {
     HPEN defaultPen = CreatePen(PS_SOLID, 0, 0);
     HBRUSH brush = CreateSolidBrush(0);
     HPEN pen = nullptr;
+    SetTextAlign(dc, TA_UPDATECP);
     HGDIOBJ savedBrush = SelectObject(dc, defaultBrush);
     HGDIOBJ savedPen = SelectObject(dc, defaultPen);
+    HGDIOBJ savedFont = SelectObject(dc, GetStockObject(SYSTEM_FONT));
 
     Colour(dc, 0x000000, brush, pen);
     Rectangle(dc, 0, 0, 640, 480);
@@ -68,14 +70,18 @@ void HandWrittenFrame() {
 
     SelectObject(dc, savedBrush);
     SelectObject(dc, savedPen);
+    SelectObject(dc, savedFont);
     DeleteObject(brush);
     DeleteObject(pen);
     DeleteObject(defaultBrush);
     DeleteObject(defaultPen);
     Screen.backBuffer->ReleaseDC(dc);
 
-    if (Screen.device->TestCooperativeLevel() == D3D_OK)
-        Screen.device->Present(nullptr, nullptr, nullptr, nullptr);
+    if (Screen.device->TestCooperativeLevel() == D3D_OK) {
+        RECT source = {0, 0, 640, 480}, destination;
+        GetClientRect(Screen.childWindow, &destination);
+        Screen.device->Present(&source, &destination, nullptr, nullptr);
+    }
 }
 
 void RuntimeFrame() {

@@ -90,7 +90,7 @@ TEST(Ulvo, ShowsItsCentredWindowAndEndsWithZeroWhenEscapeIsHeld) {
     EXPECT_EQ(program.WaitForExit(1000), -1) << "the program runs until it is asked to end";
 
     PressEscape(true);
-    long code = program.WaitForExit(10000);
+    long code = program.WaitForExit(30000); // generous: CI runs the suite in parallel
     PressEscape(false);
     EXPECT_EQ(code, 0);
 }
@@ -101,7 +101,7 @@ TEST(Ulvo, ClosingTheWindowEndsItWithZero) {
     HWND window = WaitForWindow(program.process.dwProcessId, 20000);
     ASSERT_NE(window, nullptr);
     PostMessageA(window, WM_CLOSE, 0, 0);
-    EXPECT_EQ(program.WaitForExit(10000), 0);
+    EXPECT_EQ(program.WaitForExit(30000), 0);
 }
 
 // Run by its own CTest entry, whose environment keeps Wine from loading "d3d9.dll" for this
