@@ -22,3 +22,15 @@ qv_runs_32bit() {
 qv_run_tree() {
     if qv_runs_32bit; then echo "$QV_BUILD32"; else echo "$QV_BUILD64"; fi
 }
+
+# Installs what is missing, builds the product and, where only 64-bit code runs, the 64-bit
+# tree; leaves the tree to run in QV_TREE.
+qv_prepare() {
+    "$QV_ROOT/scripts/setup.sh"
+    qv_build "$QV_BUILD32" i686-w64-mingw32.cmake
+    QV_TREE=$(qv_run_tree)
+    if [ "$QV_TREE" = "$QV_BUILD64" ]; then
+        echo "$1: this kernel cannot execute 32-bit code; running the 64-bit build"
+        qv_build "$QV_BUILD64" x86_64-w64-mingw32.cmake
+    fi
+}

@@ -6,13 +6,8 @@
 # the program's exit code is reported.
 set -eu
 . "$(dirname "${BASH_SOURCE[0]}")/env.sh"
-"$QV_ROOT/scripts/setup.sh"
-qv_build "$QV_BUILD32" i686-w64-mingw32.cmake
-tree=$(qv_run_tree)
-if [ "$tree" = "$QV_BUILD64" ]; then
-    echo "run: this kernel cannot execute 32-bit code; running the 64-bit build of ulvo.exe"
-    qv_build "$QV_BUILD64" x86_64-w64-mingw32.cmake
-fi
+qv_prepare run
+tree=$QV_TREE
 program="$tree/ulvo.exe"
 
 if [ -n "${DISPLAY:-}" ]; then
