@@ -23,7 +23,9 @@ fi
 export QV_WINEPREFIX="$tree/wineprefix-desktop"
 export QV_WINE_LOADER
 QV_WINE_LOADER=$(sed -n "s/.*QV_WINE_LOADER='\([^']*\)'.*/\1/p" "$tree/wine-run")
-display=:$((90 + RANDOM % 9))
+n=90
+while [ -e /tmp/.X$n-lock ]; do n=$((n + 1)); done
+display=:$n
 Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 trap 'kill $xvfb 2>/dev/null' EXIT
