@@ -2,7 +2,7 @@
 # Installs what is missing, builds, and runs ulvo.exe under Wine.
 # With a display the program simply runs there until Escape or its close button ends it.
 # Without one it runs inside a Wine virtual desktop on a private Xvfb display: after a few
-# seconds a screenshot is saved to docs/screenshot.png, Escape is held as a user would, and
+# seconds a screenshot is saved to build/screenshot.png, Escape is held as a user would, and
 # the program's exit code is reported.
 set -eu
 . "$(dirname "${BASH_SOURCE[0]}")/env.sh"
@@ -43,8 +43,7 @@ fi
 "$QV_ROOT/cmake/wine-run.sh" "$program" &
 ulvo=$!
 sleep 6
-mkdir -p "$QV_ROOT/docs"
-import -window root "$QV_ROOT/docs/screenshot.png" && echo "run: screenshot saved to docs/screenshot.png"
+import -window root "$QV_BUILD_ROOT/screenshot.png" && echo "run: screenshot saved to $QV_BUILD_ROOT/screenshot.png"
 xdotool mousemove 512 384
 xdotool keydown Escape
 set +e
