@@ -21,32 +21,34 @@ typedef void (*LibraryRoutine)();
 
 // Start-up routines in their fixed order; none of their results is tested. Libraries not
 // linked into this build keep their place as a comment.
+// clang-format off
 const LibraryRoutine StartupOrder[] = {
-    StartStringArea, //  1 string heap and work buffer
-    StartMemoryHeap, //  2 memory-block heap
-    //                   3 StartImageDecoders
-    //                   4 StartAlphaBlending
-    //                   5 StartImageRegistry
-    StartDrawingSlot, //  6 drawing slot
-    //                   7 StartGadgetLayer
-    StartMapHooks, //    8 map operations for the structure walkers
-    //                   9 StartPostedEvents
-    StartWindowLibrary, // 10 window registry, class icon and cursor
-    StartArrays, //     11 array operations for the structure walkers
-    //                  12 StartBitmapDecoder
+    /*  1 */ StartStringArea,    // string heap and work buffer
+    /*  2 */ StartMemoryHeap,    // memory-block heap
+    /*  3     StartImageDecoders */
+    /*  4     StartAlphaBlending */
+    /*  5     StartImageRegistry */
+    /*  6 */ StartDrawingSlot,   // the drawing layer's thread-local slot
+    /*  7     StartGadgetLayer */
+    /*  8 */ StartMapHooks,      // map operations for the structure walkers
+    /*  9     StartPostedEvents */
+    /* 10 */ StartWindowLibrary, // window registry, class icon and cursor
+    /* 11 */ StartArrays,        // array operations for the structure walkers
+    /* 12     StartBitmapDecoder */
 };
 
 // Shutdown routines in their fixed order; each does nothing for a library that only started.
 const LibraryRoutine ShutdownOrder[] = {
-    ReleaseScreen,    // 1 the windowed screen, if open
-    EndScreenLibrary, // 2 the Direct3D object
-    EndWindowLibrary, // 3 closes every window still open
-    //                   4 EndPostedEvents
-    //                   5 EndGadgetLayer
-    //                   6 EndImageRegistry
-    //                   7 EndAlphaBlending
-    EndMemoryHeap, //    8 memory-block heap
+    /* 1 */ ReleaseScreen,       // the windowed screen, if open
+    /* 2 */ EndScreenLibrary,    // any open screen and the Direct3D object
+    /* 3 */ EndWindowLibrary,    // every window still open
+    /* 4    EndPostedEvents */
+    /* 5    EndGadgetLayer */
+    /* 6    EndImageRegistry */
+    /* 7    EndAlphaBlending */
+    /* 8 */ EndMemoryHeap,       // memory-block heap
 };
+// clang-format on
 
 } // namespace
 
