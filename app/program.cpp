@@ -4,6 +4,7 @@
 #include "runtime/core/array.h"
 #include "runtime/core/heap.h"
 #include "runtime/drawing/drawing_context.h"
+#include "runtime/image/image_codecs.h"
 #include "runtime/screen/frame_presentation.h"
 #include "runtime/screen/screen_library.h"
 #include "runtime/screen/windowed_screen.h"
@@ -25,7 +26,7 @@ typedef void (*LibraryRoutine)();
 const LibraryRoutine StartupOrder[] = {
     /*  1 */ StartStringArea,    // string heap and work buffer
     /*  2 */ StartMemoryHeap,    // memory-block heap
-    /*  3     StartImageDecoders */
+    /*  3 */ StartImageDecoders, // empty decoder table and the decoders' data block
     /*  4     StartAlphaBlending */
     /*  5     StartImageRegistry */
     /*  6 */ StartDrawingSlot,   // the drawing layer's thread-local slot
