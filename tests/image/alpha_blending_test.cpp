@@ -16,11 +16,16 @@ std::ostream& operator<<(std::ostream& out, const Bgra& p) {
     return out << int(p.b) << "," << int(p.g) << "," << int(p.r) << "," << int(p.a);
 }
 
-// The copy of a row of pixels, with or without grey.
-std::vector<Bgra> CopyOf(const std::vector<Bgra>& pixels, int grey) {
-    Canvas source(static_cast<int>(pixels.size()), 1);
-    memcpy(source.bits, pixels.data(), pixels.size() * 4);
-    HBITMAP copy = MakeBlendCopy(source.bitmap, nullptr, grey);
+// The copy of a row of pixels, with or without grey, from a section (read in place) or from a
+// device bitmap (read through GetDIBits).
+std::vector<Bgra> CopyOf(const std::vector<Bgra>& pixels, int grey, bool device = false) {
+    Canvas straight(static_cast<int>(pixels.size()), 1);
+    memcpy(straight.bits, pixels.data(), pixels.size() * 4);
+    HBITMAP source = device ? CreateBitmap(static_cast<int>(pixels.size()), 1, 1, 32, pixels.data())
+                            : straight.bitmap;
+    HBITMAP copy = MakeBlendCopy(source, nullptr, grey);
+    if (device)
+        DeleteObject(source);
     std::vector<Bgra> result(pixels.size());
     DIBSECTION section;
     if (GetObjectA(copy, sizeof section, &section) == sizeof section &&
@@ -31,10 +36,19 @@ std::vector<Bgra> CopyOf(const std::vector<Bgra>& pixels, int grey) {
 }
 
 TEST_F(AlphaBlending, BlendCopyPremultipliesByShiftingAndLeavesOpaquePixels) {
-    std::vector<Bgra> copy = CopyOf({{200, 100, 50, 128}, {255, 255, 255, 255}, {9, 9, 9, 0}}, 0);
-    EXPECT_EQ(copy[0], (Bgra{100, 50, 25, 128}));
-    EXPECT_EQ(copy[1], (Bgra{255, 255, 255, 255}));
-    EXPECT_EQ(copy[2], (Bgra{0, 0, 0, 0}));
+    for (bool device : {false, true}) {
+        std::vector<Bgra> copy = CopyOf({{200, 100, 50, 128},
+                                         {255, 255, 255, 255},
+                                         {9, 9, 9, 0},
+                                         {255, 254, 1, 254},
+                                         {1, 2, 3, 4}},
+                                        0, device);
+        EXPECT_EQ(copy[0], (Bgra{100, 50, 25, 128}));
+        EXPECT_EQ(copy[1], (Bgra{255, 255, 255, 255}));
+        EXPECT_EQ(copy[2], (Bgra{0, 0, 0, 0}));
+        EXPECT_EQ(copy[3], (Bgra{253, 252, 0, 254}));
+        EXPECT_EQ(copy[4], (Bgra{0, 0, 0, 4}));
+    }
 }
 
 // Luminance (b + 3r + 6g) / 10, pulled towards the middle outside 64..192, times a / 255.
@@ -112,12 +126,13 @@ TEST_F(AlphaBlending, RealAlphaBlendPerPixelAndConstant) {
         EXPECT_EQ(canvas.At(3, 0), RGB(128, 128, 128));
     }
     DeleteBlendCopy(copy);
-    EXPECT_EQ(GetObjectType(copy), 0u);
 
     // Handles that are no bitmap draw nothing.
     canvas.Clear(RGB(128, 128, 128));
     HPEN pen = CreatePen(PS_SOLID, 0, 0);
-    for (HANDLE bad : {HANDLE(nullptr), HANDLE(pen), HANDLE(copy)}) {
+    HBITMAP deleted = CreateBitmap(2, 1, 1, 32, nullptr);
+    DeleteObject(deleted);
+    for (HANDLE bad : {HANDLE(nullptr), HANDLE(pen), HANDLE(deleted)}) {
         EXPECT_EQ(BlendBitmap(canvas.dc, 0, 0, 0, 0, static_cast<HBITMAP>(bad), nullptr, 255), 0);
         EXPECT_EQ(
             BlendBitmapConstant(canvas.dc, 0, 0, 2, 1, static_cast<HBITMAP>(bad), nullptr, 255), 0);
@@ -126,10 +141,24 @@ TEST_F(AlphaBlending, RealAlphaBlendPerPixelAndConstant) {
     EXPECT_EQ(canvas.CountOf(RGB(128, 128, 128)), 4);
 }
 
-// Once msimg32 is gone, blending takes the path without it instead of calling into the module.
-TEST_F(AlphaBlending, EndingBlendingClearsTheEntry) {
+// Copies held at once are distinct; a copy given back is kept for the next of its size until
+// blending ends. Once msimg32 is gone, blending takes the path without it instead of calling
+// into the module.
+TEST_F(AlphaBlending, CopiesAreReusedAndEndingBlendingClearsTheEntry) {
     ASSERT_NE(AlphaBlendEntry, nullptr);
+    Canvas image(3, 3);
+    HBITMAP first = MakeBlendCopy(image.bitmap, nullptr, 0);
+    HBITMAP second = MakeBlendCopy(image.bitmap, nullptr, 1);
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(second, nullptr);
+    EXPECT_NE(first, second);
+    DeleteBlendCopy(second);
+    DeleteBlendCopy(first);
+    EXPECT_EQ(GetObjectType(second), 0u);
+    EXPECT_EQ(MakeBlendCopy(image.bitmap, nullptr, 0), first);
+    DeleteBlendCopy(first);
     EndAlphaBlending();
+    EXPECT_EQ(GetObjectType(first), 0u);
     EXPECT_EQ(AlphaBlendEntry, nullptr);
     EXPECT_EQ(AlphaBlendModule, nullptr);
     PlainCanvas canvas(2, 1);
