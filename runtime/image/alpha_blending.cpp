@@ -26,29 +26,6 @@ void DropScratchCopy() {
     Scratch = {};
 }
 
-} // namespace
-
-void StartAlphaBlending() {
-    if (AlphaBlendModule)
-        return;
-    AlphaBlendModule = LoadLibraryA("msimg32.dll");
-    if (AlphaBlendModule)
-        AlphaBlendEntry = reinterpret_cast<AlphaBlendFunction>(
-            reinterpret_cast<void*>(GetProcAddress(AlphaBlendModule, "AlphaBlend")));
-}
-
-// The entry goes before the module: anything drawn later takes the path without blending
-// instead of calling into an unloaded library.
-void EndAlphaBlending() {
-    DropScratchCopy();
-    AlphaBlendEntry = nullptr;
-    if (AlphaBlendModule)
-        FreeLibrary(AlphaBlendModule);
-    AlphaBlendModule = nullptr;
-}
-
-namespace {
-
 bool ReadBitmap(HBITMAP bitmap, BITMAP* info) {
     return GetObjectType(bitmap) == OBJ_BITMAP &&
            GetObjectA(bitmap, sizeof *info, info) == sizeof *info;
@@ -201,6 +178,25 @@ int Blend(HDC destDC, int x, int y, int width, int height, HBITMAP bitmap, HDC s
 }
 
 } // namespace
+
+void StartAlphaBlending() {
+    if (AlphaBlendModule)
+        return;
+    AlphaBlendModule = LoadLibraryA("msimg32.dll");
+    if (AlphaBlendModule)
+        AlphaBlendEntry = reinterpret_cast<AlphaBlendFunction>(
+            reinterpret_cast<void*>(GetProcAddress(AlphaBlendModule, "AlphaBlend")));
+}
+
+// The entry goes before the module: anything drawn later takes the path without blending
+// instead of calling into an unloaded library.
+void EndAlphaBlending() {
+    DropScratchCopy();
+    AlphaBlendEntry = nullptr;
+    if (AlphaBlendModule)
+        FreeLibrary(AlphaBlendModule);
+    AlphaBlendModule = nullptr;
+}
 
 int HasAlphaChannel(HBITMAP bitmap) {
     if (!AlphaBlendEntry || GetObjectType(bitmap) != OBJ_BITMAP)

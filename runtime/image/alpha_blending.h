@@ -21,11 +21,12 @@ void EndAlphaBlending();
 // some non-zero alpha byte; else 0.
 int HasAlphaChannel(HBITMAP bitmap);
 
-// A new 32-bit DIB section holding the bitmap with its colours premultiplied by its alpha, as
-// AlphaBlend wants them; with grey set, a dimmed low-contrast grey of it instead. Made in dc, or
-// in a DC of its own when dc is null. Null without blending or on failure.
+// A 32-bit DIB section holding the bitmap with its colours premultiplied by its alpha, as
+// AlphaBlend wants them; with grey set, a dimmed low-contrast grey of it instead. A bitmap that
+// is no 32-bit section is read through dc, or a DC of its own when dc is null. Null without
+// blending or on failure. The copy is the caller's until DeleteBlendCopy.
 HBITMAP MakeBlendCopy(HBITMAP bitmap, HDC dc, int grey);
-// Deletes a copy made by MakeBlendCopy.
+// Gives a copy back. The last one is kept for the next copy of its size, until EndAlphaBlending.
 void DeleteBlendCopy(HBITMAP copy);
 
 // Draw the bitmap at (x, y) on destDC, width x height pixels of it (0 in either: all of it),
