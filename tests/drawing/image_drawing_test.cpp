@@ -1,5 +1,6 @@
 #include "app/program_screen.h"
 #include "drawing/drawing_canvas.h"
+#include "image/test_images.h"
 #include "runtime/drawing/image_drawing.h"
 #include "runtime/image/image_objects.h"
 #include "runtime/screen/back_buffer_output.h"
@@ -46,28 +47,6 @@ class ImageDrawingTest : public RuntimeTest {
         return r;
     }
 };
-
-// A solid image, as a 24-bit section (no alpha channel).
-struct SolidImage : Canvas {
-    SolidImage(int w, int h, COLORREF color) : Canvas(w, h, 24) {
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) {
-                Row(y)[3 * x] = GetBValue(color);
-                Row(y)[3 * x + 1] = GetGValue(color);
-                Row(y)[3 * x + 2] = GetRValue(color);
-            }
-    }
-};
-
-HICON RedIcon() {
-    Canvas colour(8, 8);
-    colour.Clear(Red);
-    HBITMAP mask = CreateBitmap(8, 8, 1, 1, nullptr);
-    ICONINFO info = {TRUE, 0, 0, mask, colour.bitmap};
-    HICON icon = CreateIconIndirect(&info);
-    DeleteObject(mask);
-    return icon;
-}
 
 // Own size with BitBlt, or stretched over exactly the rectangle asked, on both readable and
 // write-only outputs.

@@ -1,4 +1,4 @@
-#include "drawing/drawing_canvas.h"
+#include "image/test_images.h"
 #include "runtime/drawing/image_drawing.h"
 #include "runtime/image/alpha_blending.h"
 #include "runtime/image/image_objects.h"
@@ -12,17 +12,6 @@ int BitsOf(HBITMAP bitmap) {
     BITMAP info = {};
     GetObjectA(bitmap, sizeof info, &info);
     return info.bmBitsPixel;
-}
-
-// An icon of 8 x 8 red pixels with an all-opaque mask.
-HICON RedIcon() {
-    Canvas colour(8, 8);
-    colour.Clear(RGB(255, 0, 0));
-    HBITMAP mask = CreateBitmap(8, 8, 1, 1, nullptr);
-    ICONINFO info = {TRUE, 0, 0, mask, colour.bitmap};
-    HICON icon = CreateIconIndirect(&info);
-    DeleteObject(mask);
-    return icon;
 }
 
 TEST_F(ImageObjects, SectionsHaveAtLeast24BitsAndRefuseSizesBeyond32BitCounts) {
