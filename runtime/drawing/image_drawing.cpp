@@ -5,12 +5,6 @@
 
 namespace {
 
-// The bitmap's BITMAP record; false for a handle that is no (live) bitmap.
-bool ReadBitmap(HANDLE image, BITMAP* info) {
-    return image && GetObjectType(image) == OBJ_BITMAP &&
-           GetObjectA(image, sizeof *info, info) == sizeof *info;
-}
-
 // Copies the whole bitmap onto dc at (x, y), width x height, through a memory DC.
 int BlitBitmap(HDC dc, int x, int y, int width, int height, HBITMAP bitmap, const BITMAP& info,
                HDC memory, DWORD rop) {
@@ -34,7 +28,7 @@ int BlitBitmap(HDC dc, int x, int y, int width, int height, HBITMAP bitmap, cons
 
 BITMAPINFOHEADER* MakeDibCopy(HBITMAP bitmap) {
     BITMAP info;
-    if (!ReadBitmap(bitmap, &info))
+    if (!ReadBitmapRecord(bitmap, &info))
         return nullptr;
     size_t bytes = BitmapByteSize(info.bmWidth, info.bmHeight, 24);
     if (!bytes)
@@ -74,7 +68,7 @@ int ImageDrawScaled(DrawingContext* context, HANDLE image, int x, int y, int wid
     }
     HBITMAP bitmap = static_cast<HBITMAP>(image);
     BITMAP info;
-    if (!ReadBitmap(bitmap, &info))
+    if (!ReadBitmapRecord(bitmap, &info))
         return 0;
     DWORD rop = (context->mode & MODE_XOR) ? SRCINVERT : SRCCOPY;
     if (width == 0 || height == 0) {
@@ -102,7 +96,7 @@ int ImageDrawScaled(DrawingContext* context, HANDLE image, int x, int y, int wid
 
 int ImageDrawBlended(DrawingContext* context, HANDLE image, int x, int y, int alpha) {
     BITMAP info;
-    if (!ReadBitmap(image, &info))
+    if (!ReadBitmapRecord(image, &info))
         return 0;
     HBITMAP bitmap = static_cast<HBITMAP>(image);
     alpha = alpha < 0 ? 0 : alpha > 255 ? 255 : alpha;

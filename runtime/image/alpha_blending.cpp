@@ -26,11 +26,6 @@ void DropScratchCopy() {
     Scratch = {};
 }
 
-bool ReadBitmap(HBITMAP bitmap, BITMAP* info) {
-    return GetObjectType(bitmap) == OBJ_BITMAP &&
-           GetObjectA(bitmap, sizeof *info, info) == sizeof *info;
-}
-
 // Four pixels at a time with SSE2, which every x86-64 processor has and a 32-bit one is asked
 // for: the copy is made on every blended draw and should cost little beside AlphaBlend itself.
 // Each channel becomes (c * a) >> 8 in a 16-bit lane; the alpha byte and opaque pixels are kept.
@@ -147,7 +142,7 @@ bool FillCopy(HBITMAP bitmap, HDC dc, uint32_t* bits, int width, int height, int
 int Blend(HDC destDC, int x, int y, int width, int height, HBITMAP bitmap, HDC srcDC, int alpha,
           BYTE alphaFormat) {
     BITMAP info;
-    if (!ReadBitmap(bitmap, &info))
+    if (!ReadBitmapRecord(bitmap, &info))
         return 0;
     if (width == 0 || height == 0) {
         width = info.bmWidth;
@@ -227,7 +222,7 @@ int HasAlphaChannel(HBITMAP bitmap) {
 
 HBITMAP MakeBlendCopy(HBITMAP bitmap, HDC dc, int grey) {
     BITMAP info;
-    if (!AlphaBlendEntry || !ReadBitmap(bitmap, &info) ||
+    if (!AlphaBlendEntry || !ReadBitmapRecord(bitmap, &info) ||
         !BitmapByteSize(info.bmWidth, info.bmHeight, 32))
         return nullptr;
     uint32_t* bits;

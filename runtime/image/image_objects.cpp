@@ -106,10 +106,14 @@ HBITMAP CreateImageBitmap(int width, int height, int depth, void** bitsOut) {
     return bitmap;
 }
 
+bool ReadBitmapRecord(HANDLE bitmap, BITMAP* info) {
+    return bitmap && GetObjectType(bitmap) == OBJ_BITMAP &&
+           GetObjectA(bitmap, sizeof *info, info) == sizeof *info;
+}
+
 void* ReadBitmapPixels32(HBITMAP bitmap, int* mustFreeOut) {
     BITMAP info;
-    if (GetObjectType(bitmap) != OBJ_BITMAP ||
-        GetObjectA(bitmap, sizeof info, &info) != sizeof info)
+    if (!ReadBitmapRecord(bitmap, &info))
         return nullptr;
     // Only a 32-bit section's own memory has the layout callers read; other sections convert.
     if (info.bmBits && info.bmBitsPixel == 32) {

@@ -47,6 +47,10 @@ constexpr size_t MAX_IMAGE_BYTES = 0x7FFFFFFF;
 // The header of an uncompressed DIB, no colour table; a negative height stores rows top-down.
 BITMAPINFO DibHeader(int width, int height, int bitsPerPixel);
 
+// The bitmap's BITMAP record; false for a handle that is no live bitmap (0, a deleted bitmap,
+// a pen), whose memory is then never touched.
+bool ReadBitmapRecord(HANDLE bitmap, BITMAP* info);
+
 // The bitmap's pixels as 32-bit blue, green, red, alpha. A 32-bit DIB section lends its own
 // memory (rows as stored) and *mustFreeOut is 0; anything else is converted into a top-down
 // copy in RuntimeHeap and *mustFreeOut is 1 (free it with HeapFree). Null on failure.
