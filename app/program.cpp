@@ -4,7 +4,9 @@
 #include "runtime/core/array.h"
 #include "runtime/core/heap.h"
 #include "runtime/drawing/drawing_context.h"
+#include "runtime/image/alpha_blending.h"
 #include "runtime/image/image_codecs.h"
+#include "runtime/image/image_objects.h"
 #include "runtime/screen/frame_presentation.h"
 #include "runtime/screen/screen_library.h"
 #include "runtime/screen/windowed_screen.h"
@@ -27,8 +29,8 @@ const LibraryRoutine StartupOrder[] = {
     /*  1 */ StartStringArea,    // string heap and work buffer
     /*  2 */ StartMemoryHeap,    // memory-block heap
     /*  3 */ StartImageDecoders, // empty decoder table and the decoders' data block
-    /*  4     StartAlphaBlending */
-    /*  5     StartImageRegistry */
+    /*  4 */ StartAlphaBlending, // msimg32's AlphaBlend, if it is there
+    /*  5 */ StartImageRegistry, // the registry of numbered images
     /*  6 */ StartDrawingSlot,   // the drawing layer's thread-local slot
     /*  7     StartGadgetLayer */
     /*  8 */ StartMapHooks,      // map operations for the structure walkers
@@ -45,8 +47,8 @@ const LibraryRoutine ShutdownOrder[] = {
     /* 3 */ EndWindowLibrary,    // every window still open
     /* 4    EndPostedEvents */
     /* 5    EndGadgetLayer */
-    /* 6    EndImageRegistry */
-    /* 7    EndAlphaBlending */
+    /* 6 */ EndImageRegistry,    // every image still registered
+    /* 7 */ EndAlphaBlending,    // unloads msimg32
     /* 8 */ EndMemoryHeap,       // memory-block heap
 };
 // clang-format on

@@ -1,6 +1,7 @@
 #include "runtime/drawing/drawing_context.h"
 
 #include "runtime/core/heap.h"
+#include "runtime/drawing/image_drawing.h"
 #include "runtime/drawing/shapes.h"
 
 DWORD drawingSlot;
@@ -118,16 +119,19 @@ DrawingContext* CreateDrawingContext() {
     context->bufferPitch = BufferPitch;
     context->bufferFormat = BufferFormat;
     context->setMode = ShapeSetMode;
+    context->image = ImageDraw;
+    context->imageScaled = ImageDrawScaled;
+    context->imageBlended = ImageDrawBlended;
     context->ellipse = ShapeEllipse;
     context->fill = ShapeFill;
     context->setColor = ShapeSetColor;
+    context->grab = ImageGrab;
     context->line = ShapeLine;
     context->plotCurrent = ShapePlotCurrent;
     context->plot = ShapePlot;
     context->pixel = ShapePixel;
     context->start = Start;
     context->stop = Stop;
-    // Text and image operations stay null until those libraries are part of the build.
     return context;
 }
 
