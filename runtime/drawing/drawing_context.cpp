@@ -2,6 +2,7 @@
 
 #include "runtime/core/heap.h"
 #include "runtime/drawing/shapes.h"
+#include "runtime/drawing/text_drawing.h"
 
 DWORD drawingSlot;
 DrawingContext* currentContext;
@@ -81,15 +82,14 @@ void FreeContext(DrawingContext* context) {
     currentContext = nullptr;
 }
 
-// The colour cache: setColor only when the colour changes.
-inline void ApplyColor(DrawingContext* context, int color) {
+} // namespace
+
+void ApplyColor(DrawingContext* context, int color) {
     if (color != context->color) {
         context->color = color;
         context->setColor(context, color);
     }
 }
-
-} // namespace
 
 void StartDrawingSlot() {
     drawingSlot = TlsAlloc();
@@ -114,10 +114,13 @@ DrawingContext* CreateDrawingContext() {
     context->box = ShapeBox;
     context->roundedBox = ShapeRoundedBox;
     context->circle = ShapeCircle;
+    context->setFont = TextSetFont;
     context->bufferAddress = BufferAddress;
     context->bufferPitch = BufferPitch;
     context->bufferFormat = BufferFormat;
     context->setMode = ShapeSetMode;
+    context->text = TextDraw;
+    context->angledText = TextDrawAngled;
     context->ellipse = ShapeEllipse;
     context->fill = ShapeFill;
     context->setColor = ShapeSetColor;
@@ -127,7 +130,9 @@ DrawingContext* CreateDrawingContext() {
     context->pixel = ShapePixel;
     context->start = Start;
     context->stop = Stop;
-    // Text and image operations stay null until those libraries are part of the build.
+    context->textHeight = TextMeasureHeight;
+    context->textWidth = TextMeasureWidth;
+    // Image operations stay null until that library is part of the build.
     return context;
 }
 
