@@ -4,23 +4,15 @@
 // rounds so that both see the same machine.
 #include "app/frame.h"
 #include "app/program.h"
+#include "bench/interleaved_rounds.h"
 #include "runtime/screen/frame_presentation.h"
 #include "runtime/screen/screen_library.h"
 #include "runtime/screen/windowed_screen.h"
 #include "runtime/window/window.h"
 
-#include <algorithm>
 #include <stdio.h>
-#include <vector>
 
 namespace {
-
-double Now() {
-    LARGE_INTEGER count, frequency;
-    QueryPerformanceCounter(&count);
-    QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(count.QuadPart) / frequency.QuadPart;
-}
 
 float handPhase;
 
@@ -89,18 +81,6 @@ void RuntimeFrame() {
     PresentFrame();
 }
 
-double TimeFrames(void (*frame)(), int count) {
-    double start = Now();
-    for (int i = 0; i < count; ++i)
-        frame();
-    return (Now() - start) / count;
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 } // namespace
 
 int main() {
@@ -110,15 +90,8 @@ int main() {
         printf("frame_bench: no screen could be opened\n");
         return 1;
     }
-    const int rounds = 15, framesPerRound = 400;
-    TimeFrames(RuntimeFrame, 200); // warm both paths up
-    TimeFrames(HandWrittenFrame, 200);
-    std::vector<double> runtime, hand;
-    for (int round = 0; round < rounds; ++round) {
-        runtime.push_back(TimeFrames(RuntimeFrame, framesPerRound));
-        hand.push_back(TimeFrames(HandWrittenFrame, framesPerRound));
-    }
-    double r = Median(runtime), h = Median(hand);
+    Medians m = TimeInterleaved(RuntimeFrame, HandWrittenFrame, 15, 400, 200);
+    double r = m.runtime, h = m.baseline;
     printf("frame through the runtime: %8.1f us\n", r * 1e6);
     printf("hand-written frame:        %8.1f us\n", h * 1e6);
     printf("ratio runtime / hand:      %8.3f (goal: at most 1.05)\n", r / h);

@@ -3,6 +3,7 @@
 #include "runtime/core/heap.h"
 #include "runtime/drawing/image_drawing.h"
 #include "runtime/drawing/shapes.h"
+#include "runtime/drawing/text_drawing.h"
 
 DWORD drawingSlot;
 DrawingContext* currentContext;
@@ -82,15 +83,14 @@ void FreeContext(DrawingContext* context) {
     currentContext = nullptr;
 }
 
-// The colour cache: setColor only when the colour changes.
-inline void ApplyColor(DrawingContext* context, int color) {
+} // namespace
+
+void ApplyColor(DrawingContext* context, int color) {
     if (color != context->color) {
         context->color = color;
         context->setColor(context, color);
     }
 }
-
-} // namespace
 
 void StartDrawingSlot() {
     drawingSlot = TlsAlloc();
@@ -115,6 +115,7 @@ DrawingContext* CreateDrawingContext() {
     context->box = ShapeBox;
     context->roundedBox = ShapeRoundedBox;
     context->circle = ShapeCircle;
+    context->setFont = TextSetFont;
     context->bufferAddress = BufferAddress;
     context->bufferPitch = BufferPitch;
     context->bufferFormat = BufferFormat;
@@ -122,6 +123,8 @@ DrawingContext* CreateDrawingContext() {
     context->image = ImageDraw;
     context->imageScaled = ImageDrawScaled;
     context->imageBlended = ImageDrawBlended;
+    context->text = TextDraw;
+    context->angledText = TextDrawAngled;
     context->ellipse = ShapeEllipse;
     context->fill = ShapeFill;
     context->setColor = ShapeSetColor;
@@ -132,6 +135,8 @@ DrawingContext* CreateDrawingContext() {
     context->pixel = ShapePixel;
     context->start = Start;
     context->stop = Stop;
+    context->textHeight = TextMeasureHeight;
+    context->textWidth = TextMeasureWidth;
     return context;
 }
 

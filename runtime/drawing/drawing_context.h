@@ -137,5 +137,9 @@ int DrawBox(int x, int y, int width, int height, int color);
 int DrawLineTo(int x1, int y1, int x2, int y2, int color);
 int FloodFill(int x, int y, int borderColor, int fillColor);
 
+// The colour cache of the entry points: stores color and hands it to setColor only when it
+// differs from the colour last applied.
+void ApplyColor(DrawingContext* context, int color);
+
 // Re-acquires a surface output's DC while its memory is locked and re-applies the DC state.
 void EnsureDC(DrawingContext* context);

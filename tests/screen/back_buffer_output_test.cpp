@@ -2,6 +2,7 @@
 
 #include "runtime/core/heap.h"
 #include "runtime/drawing/drawing_context.h"
+#include "runtime/drawing/text_drawing.h"
 #include "runtime/screen/back_buffer_output.h"
 #include "runtime/screen/frame_presentation.h"
 #include "runtime/screen/screen_library.h"
@@ -199,6 +200,24 @@ TEST_F(BackBufferOnDevice, DrawingReachesTheBackBufferAndIsPresented) {
     EXPECT_EQ(PixelAt(200, 200), 0u);
     EXPECT_EQ(PresentFrame(), 1);
     EXPECT_EQ(Screen.active, 1);
+}
+
+// Text on the back buffer, where its DC is re-made after the memory was locked.
+TEST_F(BackBufferOnDevice, TextReachesTheBackBuffer) {
+    HFONT font = CreateFontA(-20, 0, 0, 0, FW_NORMAL, 0, 0, 0, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
+                             CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, 0, "DejaVu Sans");
+    ASSERT_NE(BeginDrawing(BackBufferOutput()), nullptr);
+    DrawBox(0, 0, 640, 480, 0);
+    EXPECT_EQ(SetDrawingFont(font), 1);
+    int width = TextWidth("Hello"), height = TextHeight("Hello");
+    currentContext->bufferAddress(currentContext);
+    EXPECT_EQ(DrawString(20, 20, "Hello", 0xFFFFFF), 20 + width);
+    EndDrawing();
+    DeleteObject(font);
+    int lit = 0;
+    for (int i = 0; i < width * height; i++)
+        lit += PixelAt(20 + i % width, 20 + i / width) == 0xFFFFFF;
+    EXPECT_GT(lit, 0);
 }
 
 } // namespace

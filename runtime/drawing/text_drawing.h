@@ -1,0 +1,34 @@
+// The text operations of a drawing context: the font, straight and rotated text, and text
+// measures, drawn with GDI's ANSI calls on its dc in the context's colour. They fill the
+// context's operation slots; the entry points below reach them for the current span.
+#pragma once
+
+#include "runtime/drawing/drawing_context.h"
+
+// Asks setFont for the stock system font.
+inline const HFONT DRAWING_SYSTEM_FONT = reinterpret_cast<HFONT>(-1);
+
+// Selects font (or DRAWING_SYSTEM_FONT) and measures its italic overhang; 1, or 0 when the
+// handle is no live font (the context then keeps its font). The font stays the caller's.
+int TextSetFont(DrawingContext* context, HFONT font);
+// Draws text with its top-left corner at (x, y); the x just after it (x for no text).
+int TextDraw(DrawingContext* context, int x, int y, const char* text);
+// Draws text turned counter-clockwise by angle degrees, never with a background; non-zero when
+// drawn, 0 when nothing was (no text, an angle that is not finite, no rotated font).
+int TextDrawAngled(DrawingContext* context, int x, int y, const char* text, float angle);
+// Height in pixels; 0 for a null or empty text.
+int TextMeasureHeight(DrawingContext* context, const char* text);
+// Width in pixels including the italic overhang; 0 for a null or empty text.
+int TextMeasureWidth(DrawingContext* context, const char* text);
+
+// How far an italic font's capital H reaches beyond its reported width; 0 for an upright font.
+int MeasureItalicOverhang(HFONT font);
+
+// Entry points: coordinates shifted by the origin, colour through the colour cache. Outside a
+// begun span they draw nothing and return 0.
+int SetDrawingFont(HFONT font);
+// The x just after the text, in the caller's coordinates: the start of a following text.
+int DrawString(int x, int y, const char* text, int color);
+int DrawAngledString(int x, int y, const char* text, float angle, int color);
+int TextWidth(const char* text);
+int TextHeight(const char* text);
