@@ -21,8 +21,8 @@ QV_ASSERT_SIZE(ResampleWeights, 12);
 ResampleWeights* BuildResampleWeights(int destinationSize, int sourceSize);
 void FreeResampleWeights(ResampleWeights* table, int destinationSize);
 
-// Each pass returns 1 when it ran, 0 with nothing written when its weights cannot be had or
-// an argument is out of range.
+// Each pass returns 1 when it ran, 0 with nothing written when its weights or working rows
+// cannot be had or an argument is out of range.
 // Resamples each of rows rows from sourceWidth to destinationWidth pixels.
 int ScaleRows(int rows, const unsigned char* source, int sourceWidth, unsigned char* destination,
               int destinationWidth, int bytesPerPixel);

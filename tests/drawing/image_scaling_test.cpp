@@ -17,11 +17,14 @@ TEST(ImageScaling, MatchesTheReferenceExactly) {
     struct Sizes {
         int sw, sh, dw, dh;
     };
-    const Sizes sizes[] = {
-        {5, 4, 5, 4},     {2, 1, 4, 1},      {2, 3, 4, 6},     {8, 6, 4, 3}, {4, 8, 8, 4},
-        {7, 5, 3, 11},    {1, 1, 3, 2},      {16, 9, 5, 7},    {3, 3, 1, 1}, {13, 1, 1, 13},
-        {40, 30, 17, 61}, {64, 48, 128, 96}, {97, 13, 31, 40},
-    };
+    const Sizes sizes[] =
+        {
+            {5, 4, 5, 4},     {2, 1, 4, 1},       {2, 3, 4, 6},     {8, 6, 4, 3},
+            {4, 8, 8, 4},     {7, 5, 3, 11},      {1, 1, 3, 2},     {16, 9, 5, 7},
+            {3, 3, 1, 1},     {13, 1, 1, 13},     {40, 30, 17, 61}, {64, 48, 128, 96},
+            {97, 13, 31, 40}, {1000, 60, 999, 5}, // columns in strips: the rows one output needs
+                                                  // are many
+        };
     std::mt19937 random(9);
     LowestSum = HighestSum = 0;
     for (const Sizes& s : sizes)
