@@ -46,6 +46,10 @@ grep -E '^#[0-9]+[[:space:]]+DONE|^stat::(number_of_executed_units|average_exec_
     "$out/fuzz.log"
 
 if [ $coverage = 1 ]; then
+    if ! command -v llvm-cov-14 >/dev/null; then
+        echo "fuzz: --coverage needs llvm-cov-14 and llvm-profdata-14 (apt-get install llvm-14)"
+        exit 1
+    fi
     clang++ "${flags[@]}" -fsanitize=fuzzer -fprofile-instr-generate -fcoverage-mapping \
         "${sources[@]}" -o "$out/bitmap_fuzz_coverage"
     LLVM_PROFILE_FILE="$out/coverage.profraw" "$out/bitmap_fuzz_coverage" -runs=0 \

@@ -274,20 +274,11 @@ int ScaleRows(int rows, const unsigned char* source, int sourceWidth, unsigned c
         free(line);
         return 0;
     }
-    switch (bytesPerPixel) {
-    case 1:
-        FilterRows<1>(rows, source, sourceWidth, destination, destinationWidth, table, line);
-        break;
-    case 2:
-        FilterRows<2>(rows, source, sourceWidth, destination, destinationWidth, table, line);
-        break;
-    case 3:
-        FilterRows<3>(rows, source, sourceWidth, destination, destinationWidth, table, line);
-        break;
-    case 4:
-        FilterRows<4>(rows, source, sourceWidth, destination, destinationWidth, table, line);
-        break;
-    }
+    typedef void (*RowFilter)(int, const unsigned char*, int, unsigned char*, int,
+                              const ResampleWeights*, double*);
+    static const RowFilter filters[] = {FilterRows<1>, FilterRows<2>, FilterRows<3>, FilterRows<4>};
+    filters[bytesPerPixel - 1](rows, source, sourceWidth, destination, destinationWidth, table,
+                               line);
     free(line);
     FreeResampleWeights(table, destinationWidth);
     return 1;

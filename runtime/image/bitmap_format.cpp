@@ -57,21 +57,14 @@ void EightBitRow(const uint8_t* in, uint8_t* out, int width, const Color* table)
     Put(out, table[in[x]]);
 }
 
-void FiveFiveFiveRow(const uint8_t* in, uint8_t* out, int width, const Color*) {
+// 16-bit pixels: five bits of blue at the bottom, then green (5 or 6 bits), then five of red.
+template <int GreenBits>
+void SixteenBitRow(const uint8_t* in, uint8_t* out, int width, const Color*) {
     for (int x = 0; x < width; ++x, in += 2, out += 3) {
         uint32_t v = ReadU16(in);
         out[0] = static_cast<uint8_t>((v & 31) << 3);
-        out[1] = static_cast<uint8_t>(((v >> 5) & 31) << 3);
-        out[2] = static_cast<uint8_t>(((v >> 10) & 31) << 3);
-    }
-}
-
-void FiveSixFiveRow(const uint8_t* in, uint8_t* out, int width, const Color*) {
-    for (int x = 0; x < width; ++x, in += 2, out += 3) {
-        uint32_t v = ReadU16(in);
-        out[0] = static_cast<uint8_t>((v & 31) << 3);
-        out[1] = static_cast<uint8_t>(((v >> 5) & 63) << 2);
-        out[2] = static_cast<uint8_t>(((v >> 11) & 31) << 3);
+        out[1] = static_cast<uint8_t>(((v >> 5) & ((1 << GreenBits) - 1)) << (8 - GreenBits));
+        out[2] = static_cast<uint8_t>(((v >> (5 + GreenBits)) & 31) << 3);
     }
 }
 
@@ -196,9 +189,9 @@ void DecodeBitmapPixels(const uint8_t* data, size_t size, int width, int height,
         break;
     case 16:
         if (compression == BI_RGB_CODE)
-            decodeRow = FiveFiveFiveRow;
+            decodeRow = SixteenBitRow<5>; // bit 15 unused
         else if (compression == BI_BITFIELDS_CODE)
-            decodeRow = FiveSixFiveRow;
+            decodeRow = SixteenBitRow<6>;
         else
             return;
         break;
