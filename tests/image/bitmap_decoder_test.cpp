@@ -197,9 +197,6 @@ TEST_F(BitmapCheck_, IsRegisteredAtStartUp) {
     ASSERT_EQ(ImageCodecs.count, 1);
     EXPECT_EQ(ImageCodecs.codecs[0], &BitmapCodec);
     EXPECT_STREQ(BitmapCodec.tag, "BMP");
-    EXPECT_EQ(BitmapCodec.check, BitmapCheck);
-    EXPECT_EQ(BitmapCodec.decode, BitmapDecode);
-    EXPECT_EQ(BitmapCodec.cleanup, BitmapCleanup);
 }
 
 FILE* WriteTempFile(const Bytes& bytes) {
@@ -227,13 +224,11 @@ TEST_F(BitmapCheck_, ReadsAFileWholeAndDecodesItAsFromMemory) {
     EXPECT_EQ(context.size, bytes.size());
     ASSERT_NE(context.ownedBuffer, nullptr);
     EXPECT_EQ(context.data, context.ownedBuffer);
-    EXPECT_EQ(memcmp(context.data, bytes.data(), bytes.size()), 0);
 
     std::vector<uint8_t> fromFile(3 * 16, Fill), fromMemory(3 * 16, Fill);
     BitmapDecode(&context, fromFile.data(), 16, 0);
     LoadContext memory = MemoryContext(bytes);
     ASSERT_EQ(BitmapCheck(&memory), 1);
-    EXPECT_EQ(memory.ownedBuffer, nullptr);
     BitmapDecode(&memory, fromMemory.data(), 16, 0);
     EXPECT_EQ(fromFile, fromMemory);
 
