@@ -5,6 +5,7 @@
 #include "runtime/core/heap.h"
 #include "runtime/drawing/drawing_context.h"
 #include "runtime/image/alpha_blending.h"
+#include "runtime/image/bitmap_decoder.h"
 #include "runtime/image/image_codecs.h"
 #include "runtime/image/image_objects.h"
 #include "runtime/screen/frame_presentation.h"
@@ -37,7 +38,7 @@ const LibraryRoutine StartupOrder[] = {
     /*  9     StartPostedEvents */
     /* 10 */ StartWindowLibrary, // window registry, class icon and cursor
     /* 11 */ StartArrays,        // array operations for the structure walkers
-    /* 12     StartBitmapDecoder */
+    /* 12 */ StartBitmapDecoder, // the decoder of bitmap files
 };
 
 // Shutdown routines in their fixed order; each does nothing for a library that only started.

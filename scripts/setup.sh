@@ -5,7 +5,8 @@ set -eu
 packages=(wine wine32:i386 wine64 g++-mingw-w64-i686 g++-mingw-w64-x86-64 xvfb xauth
           libvulkan1:i386 mesa-vulkan-drivers:i386 libvulkan1 mesa-vulkan-drivers fonts-wine
           fonts-dejavu-core
-          cmake make googletest imagemagick xdotool)
+          cmake make googletest imagemagick xdotool
+          clang libclang-rt-14-dev libstb-dev)
 
 missing=()
 for p in "${packages[@]}"; do

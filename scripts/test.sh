@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
-# Builds everything and runs the whole test suite under Wine.
+# Builds everything, fuzzes the bitmap decoder for a minute and runs the whole test suite
+# under Wine.
 set -eu
 . "$(dirname "${BASH_SOURCE[0]}")/env.sh"
 qv_prepare test
 tree=$QV_TREE
+
+# The bitmap decoder's format logic, fuzzed natively: its seeds, then about a minute.
+"$QV_ROOT/scripts/fuzz.sh" -max_total_time=60
 
 # One display for the whole run, so parallel tests do not each start their own.
 if [ -z "${DISPLAY:-}" ]; then

@@ -4,7 +4,25 @@
 
 #include "runtime/core/layout.h"
 
-struct LoadContext; // the loader's record of one load; the decoders read and fill it
+#include <stdio.h>
+
+// The loader's record of one load: the loader names the data, a decoder's check fills in what
+// the picture is, and its clean-up frees what the check took.
+struct LoadContext {
+    // Named by the loader.
+    FILE* file;         // the open file, when fromMemory is 0
+    const void* memory; // the file's bytes, when fromMemory is non-zero
+    int fromMemory;
+    unsigned size; // bytes at memory; a check that reads a file sets it. Nothing past it is read.
+    // Filled by the check.
+    int width;
+    int height;
+    int depth;                  // bits per pixel of the decoded output
+    unsigned char* ownedBuffer; // the file's bytes read into the runtime heap, or null
+    const unsigned char* data;  // start of the file's bytes: ownedBuffer or memory
+    int sourceBitsPerPixel;     // the file's own bits per pixel
+};
+QV_ASSERT_SIZE(LoadContext, 40);
 
 // Is the data in this format? On success it fills in the picture's width, height and depth
 // and returns 1; on failure it leaves nothing allocated and returns 0.
