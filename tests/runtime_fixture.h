@@ -26,3 +26,15 @@ inline size_t HeapBytesInUse(HANDLE heap) {
     HeapUnlock(heap);
     return total;
 }
+
+// Live GDI objects of the process. Wine's GetGuiResources answers 0; there every index of the
+// 16-bit handle table is asked for its type instead (Wine takes a handle without its upper,
+// reuse-counting word).
+inline DWORD GdiObjectCount() {
+    DWORD count = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+    if (count)
+        return count;
+    for (uintptr_t index = 0; index < 0x10000; ++index)
+        count += GetObjectType(reinterpret_cast<HGDIOBJ>(index)) != 0;
+    return count;
+}

@@ -3,6 +3,8 @@
 #include "image/bitmap_files.h"
 #include "runtime/image/bitmap_decoder.h"
 #include "runtime/image/bitmap_format.h"
+#include "runtime/image/image_loader.h"
+#include "runtime/image/image_objects.h"
 #include "runtime_fixture.h"
 
 #include <random>
@@ -66,9 +68,15 @@ bool CheckAndDecode(const uint8_t* data, size_t size, bool againstEnd) {
     return decoded;
 }
 
+// The loader from memory; its destination is a section of its own.
+bool LoadFromMemory(const uint8_t* data, size_t size, bool) {
+    intptr_t image = LoadImageFromMemory(AutoNumber, data, size);
+    return image && ImageFree(static_cast<int>(image));
+}
+
 // Every way a file reaches the decoder from memory.
 typedef bool (*DecodePath)(const uint8_t* data, size_t size, bool againstEnd);
-const DecodePath Paths[] = {CheckAndDecode};
+const DecodePath Paths[] = {CheckAndDecode, LoadFromMemory};
 
 // A header field set to a value around the data's end or the ends of its type.
 void LieInHeader(Bytes& file, std::mt19937& random) {
