@@ -32,7 +32,8 @@ int DeviceAway(bool retrying) {
 } // namespace
 
 int PresentFrame() {
-    // Without a device (no screen open) there is nothing to present.
+    // Nothing to present without a device (no screen open), nor while the screen is inactive
+    // for any reason but its device.
     if (!Screen.device || (!Screen.active && !Screen.deviceAway))
         return 1;
     // A retry runs the same steps, but a device still lost is not waited for again.
