@@ -193,16 +193,12 @@ struct Call {
 };
 
 // A device lost until the scripted clock reaches backAt, then not reset until it was reset
-// once, and usable after that.
+// (unless deviceReset starts set), and usable after that.
 DWORD backAt;
 int resetAttempts, resetsToFail;
 bool deviceReset;
 
 HRESULT STDMETHODCALLTYPE LostUntilBackAt(IDirect3DDevice9* self) {
-    ++doubles::Of(self)->levelCalls;
-    return tickNow < backAt ? LOST : D3D_OK;
-}
-HRESULT STDMETHODCALLTYPE LostThenNotReset(IDirect3DDevice9* self) {
     ++doubles::Of(self)->levelCalls;
     return tickNow < backAt ? LOST : deviceReset ? D3D_OK : NOT_RESET;
 }
@@ -224,6 +220,8 @@ class DeviceRecoveryTest : public PresentFrameTest {
         resetAttempts = 0;
         resetsToFail = 0;
         deviceReset = false;
+        device.table.TestCooperativeLevel = LostUntilBackAt;
+        device.table.Reset = ResetAfterFailures;
     }
     Call Present() {
         int sleepsBefore = sleeps;
@@ -260,7 +258,7 @@ class DeviceRecoveryTest : public PresentFrameTest {
 };
 
 TEST_F(DeviceRecoveryTest, DeviceLostFor500MillisecondsComesBack) {
-    device.table.TestCooperativeLevel = LostUntilBackAt;
+    deviceReset = true;     // back without a reset
     Call first = Present(); // the first call waits 32 ms in steps of 1, as always
     EXPECT_EQ(first.result, 0);
     EXPECT_EQ(first.sleeps, 32);
@@ -269,7 +267,7 @@ TEST_F(DeviceRecoveryTest, DeviceLostFor500MillisecondsComesBack) {
     // The remaining 468 ms pass in sleeps of one frame each.
     EXPECT_EQ(CallsUntilPresented(0), 30);
     EXPECT_GE(tickNow, backAt);
-    EXPECT_EQ(device.resets, 0);
+    EXPECT_EQ(resetAttempts, 0);
     EXPECT_EQ(Screen.backBuffer, oldBackBuffer.get());
     Call normal = Present();
     EXPECT_EQ(normal.levelCalls, 1u);
@@ -278,8 +276,6 @@ TEST_F(DeviceRecoveryTest, DeviceLostFor500MillisecondsComesBack) {
 }
 
 TEST_F(DeviceRecoveryTest, LostThenNotResetIsResetAndPresented) {
-    device.table.TestCooperativeLevel = LostThenNotReset;
-    device.table.Reset = ResetAfterFailures;
     backAt = tickNow + 100;
     resetsToFail = 1;
     EXPECT_EQ(Present().result, 0);
@@ -292,6 +288,8 @@ TEST_F(DeviceRecoveryTest, LostThenNotResetIsResetAndPresented) {
 }
 
 TEST_F(DeviceRecoveryTest, FailedPresentIsTriedAgain) {
+    backAt = tickNow;
+    deviceReset = true;
     device.presentResult = D3DERR_INVALIDCALL;
     Call failed = Present();
     EXPECT_EQ(failed.result, 1);
@@ -307,11 +305,10 @@ TEST_F(DeviceRecoveryTest, FailedPresentIsTriedAgain) {
 }
 
 TEST_F(DeviceRecoveryTest, DriverErrorWhileAwayGivesUpForGood) {
-    device.levels = {LOST};
     EXPECT_EQ(Present().result, 0);
     EXPECT_EQ(Present().sleeps, 1);
+    device.table.TestCooperativeLevel = doubles::DeviceTestCooperativeLevel;
     device.levels = {DRIVER_ERROR};
-    device.levelCalls = 0;
     EXPECT_EQ(PresentFrame(), 0);
     Call after = Present();
     EXPECT_EQ(after.result, 1);
