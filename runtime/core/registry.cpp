@@ -125,8 +125,6 @@ void* AllocateDynamic(ObjectRegistry* registry) {
 }
 
 bool GrowSlots(ObjectRegistry* registry, int number) {
-    if (number > REGISTRY_MAX_CAPACITY - registry->growthStep)
-        return false;
     int capacity = number + registry->growthStep;
     void* slots =
         HeapReAlloc(RuntimeHeap, HEAP_ZERO_MEMORY, registry->slots, capacity * sizeof(void*));
@@ -165,7 +163,7 @@ void* Registry_Allocate(ObjectRegistry* registry, int number) {
         return nullptr;
     if (number == AutoNumber)
         return AllocateDynamic(registry);
-    if (number < 0)
+    if (number < 0 || number > REGISTRY_MAX_CAPACITY - registry->growthStep)
         return nullptr;
     if (number >= registry->capacity && !GrowSlots(registry, number))
         return nullptr;

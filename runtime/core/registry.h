@@ -8,8 +8,10 @@
 
 constexpr int AutoNumber = -1;
 
-// Static numbers stay below the lowest address a Win32 process can map (64 KiB), so no
-// dynamic number can ever fall inside the slot table.
+// The slot table stays below the lowest address a Win32 process can map (64 KiB), so no
+// dynamic number can ever fall inside it. Since it grows to growthStep slots past the number
+// asked for, a registry's largest static number is this limit less its growth step, however
+// far its table has grown.
 constexpr int REGISTRY_MAX_CAPACITY = 0x10000;
 
 typedef void (*RegistryFreeFunction)(int number);

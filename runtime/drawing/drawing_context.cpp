@@ -100,7 +100,7 @@ DrawingContext* CreateDrawingContext() {
     // A started span that was left open could never be ended once another context is current:
     // its record and GDI objects would stay for good. End it first. A context not yet started
     // may still be handed to BeginDrawing and is left alone.
-    if (currentContext && currentContext->access != 0)
+    if (BegunContext())
         EndDrawing();
     DrawingContext* context = static_cast<DrawingContext*>(
         HeapAlloc(RuntimeHeap, HEAP_ZERO_MEMORY, sizeof(DrawingContext)));
@@ -163,7 +163,7 @@ void EndDrawing() {
 }
 
 int DrawBox(int x, int y, int width, int height, int color) {
-    DrawingContext* context = currentContext;
+    DrawingContext* context = BegunContext();
     if (!context)
         return 0;
     ApplyColor(context, color);
@@ -171,7 +171,7 @@ int DrawBox(int x, int y, int width, int height, int color) {
 }
 
 int DrawLineTo(int x1, int y1, int x2, int y2, int color) {
-    DrawingContext* context = currentContext;
+    DrawingContext* context = BegunContext();
     if (!context)
         return 0;
     ApplyColor(context, color);
@@ -180,7 +180,7 @@ int DrawLineTo(int x1, int y1, int x2, int y2, int color) {
 }
 
 int FloodFill(int x, int y, int borderColor, int fillColor) {
-    DrawingContext* context = currentContext;
+    DrawingContext* context = BegunContext();
     if (!context)
         return 0;
     ApplyColor(context, fillColor);

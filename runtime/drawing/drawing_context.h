@@ -131,8 +131,16 @@ HDC BeginDrawing(DrawingContext* context);
 // the context. Does nothing without a current context.
 void EndDrawing();
 
+// The current context once BeginDrawing has started it, else null. Entry points act only on
+// such a span: one an output function made but that has not begun holds none of the GDI
+// objects of a span yet, and start would lose whatever drawing on it made.
+inline DrawingContext* BegunContext() {
+    DrawingContext* context = currentContext;
+    return context && context->access != 0 ? context : nullptr;
+}
+
 // Entry points: coordinates shifted by the origin, colour through the colour cache. Without a
-// current context they draw nothing and return 0.
+// begun span they draw nothing and return 0.
 int DrawBox(int x, int y, int width, int height, int color);
 int DrawLineTo(int x1, int y1, int x2, int y2, int color);
 int FloodFill(int x, int y, int borderColor, int fillColor);

@@ -3,32 +3,52 @@
 #include "runtime/screen/windowed_screen.h"
 
 TickCountFunction PresentTickCount = GetTickCount;
+SleepFunction PresentSleep = Sleep;
 
 namespace {
 
-// How long a lost device is waited for before the screen gives up, in milliseconds.
+// How long a lost device is waited for before the screen goes inactive, in milliseconds.
 constexpr DWORD LOST_DEVICE_WAIT = 32;
+// While the device stays away each call waits about one frame, so a frame loop that no longer
+// waits in Present does not spin.
+constexpr DWORD AWAY_FRAME = 16;
 
+// The driver failed: the screen gives up for good.
 int GiveUp() {
     Screen.active = 0;
+    Screen.deviceAway = 0;
+    return 0;
+}
+
+// The device cannot be used now; later calls try again.
+int DeviceAway(bool retrying) {
+    Screen.active = 0;
+    Screen.deviceAway = 1;
+    if (retrying)
+        PresentSleep(AWAY_FRAME);
     return 0;
 }
 
 } // namespace
 
 int PresentFrame() {
-    // Without a device (no screen open) there is nothing to present.
-    if (!Screen.active || !Screen.device)
+    // Nothing to present without a device (no screen open), nor while the screen is inactive
+    // for any reason but its device.
+    if (!Screen.device || (!Screen.active && !Screen.deviceAway))
         return 1;
+    // A retry runs the same steps, but a device still lost is not waited for again.
+    bool retrying = !Screen.active;
     IDirect3DDevice9* device = Screen.device;
     HRESULT result = device->TestCooperativeLevel();
     if (result == D3DERR_DRIVERINTERNALERROR)
         return GiveUp();
 
     if (result == D3DERR_DEVICELOST) {
+        if (retrying)
+            return DeviceAway(retrying);
         DWORD start = PresentTickCount();
         for (;;) {
-            Sleep(1);
+            PresentSleep(1);
             result = device->TestCooperativeLevel();
             if (result == D3DERR_DRIVERINTERNALERROR)
                 return GiveUp();
@@ -39,7 +59,7 @@ int PresentFrame() {
                 break;
         }
         if (result == D3DERR_DEVICELOST)
-            return GiveUp();
+            return DeviceAway(retrying);
     }
 
     if (result == D3DERR_DEVICENOTRESET) {
@@ -48,8 +68,9 @@ int PresentFrame() {
         if (Screen.backBuffer)
             Screen.backBuffer->Release();
         Screen.backBuffer = nullptr;
+        // A failed reset leaves the device lost, to be reset again later.
         if (FAILED(device->Reset(&Screen.presentParams)))
-            return GiveUp();
+            return DeviceAway(retrying);
         if (FAILED(device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &Screen.backBuffer)))
             Screen.backBuffer = nullptr;
     }
@@ -58,6 +79,11 @@ int PresentFrame() {
     RECT destination;
     GetClientRect(Screen.childWindow, &destination);
     result = device->Present(&source, &destination, nullptr, nullptr);
-    Screen.active = result == D3D_OK;
+    if (result != D3D_OK) {
+        DeviceAway(retrying);
+        return 1;
+    }
+    Screen.active = 1;
+    Screen.deviceAway = 0;
     return 1;
 }

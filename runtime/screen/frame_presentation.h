@@ -4,9 +4,13 @@
 #include <windows.h>
 
 // Returns 0 when the device was found unusable during this call (the screen is then
-// inactive), 1 otherwise.
+// inactive), 1 otherwise. A screen made inactive by a lost device or a failed present is tried
+// again on every call, and each call that still cannot present waits about one frame.
 int PresentFrame();
 
-// The clock the lost-device wait is measured by; tests put a scripted one here.
+// The clock the lost-device wait is measured by, and the sleep it waits with; tests put
+// scripted ones here.
 typedef DWORD(WINAPI* TickCountFunction)();
+typedef VOID(WINAPI* SleepFunction)(DWORD milliseconds);
 extern TickCountFunction PresentTickCount;
+extern SleepFunction PresentSleep;

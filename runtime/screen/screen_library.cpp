@@ -57,17 +57,19 @@ ObjectRegistry* StartScreenLibrary() {
     Direct3D = create(SCREEN_SDK_VERSION);
     if (!Direct3D)
         return nullptr;
-    UINT modes = Direct3D->GetAdapterModeCount(0, D3DFMT_X1R5G5B5) +
-                 Direct3D->GetAdapterModeCount(0, D3DFMT_R5G6B5) +
-                 Direct3D->GetAdapterModeCount(0, D3DFMT_X8R8G8B8);
-    if (modes == 0) {
+    // Counted one format after the other, in this order.
+    UINT modes = Direct3D->GetAdapterModeCount(0, D3DFMT_X1R5G5B5);
+    modes += Direct3D->GetAdapterModeCount(0, D3DFMT_R5G6B5);
+    modes += Direct3D->GetAdapterModeCount(0, D3DFMT_X8R8G8B8);
+    if (modes > 0)
+        ScreenObjects = Registry_Create(sizeof(ScreenObject), 64, FreeScreenObject);
+    // A failed start keeps no Direct3D object: the next start makes its own.
+    if (!ScreenObjects) {
         Direct3D->Release();
         Direct3D = nullptr;
         return nullptr;
     }
-    ScreenObjects = Registry_Create(sizeof(ScreenObject), 64, FreeScreenObject);
-    if (ScreenObjects)
-        ScreenLibraryStarted = 1;
+    ScreenLibraryStarted = 1;
     return ScreenObjects;
 }
 

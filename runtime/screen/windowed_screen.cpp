@@ -151,6 +151,7 @@ void ReleaseScreen() {
     ReleaseDeviceReferences();
     Screen.width = Screen.height = Screen.depth = 0;
     Screen.windowed = 0;
+    Screen.deviceAway = 0;
     DestroyWindow(Screen.childWindow);
     Screen.childWindow = nullptr;
     // The parent repaints the area the screen covered.

@@ -22,6 +22,8 @@ struct ScreenState {
     IDirect3DDevice9* device;
     IDirect3DSurface9* backBuffer;
     D3DPRESENT_PARAMETERS presentParams; // kept: a device reset passes it again
+    int deviceAway; // active was cleared by a lost device or a failed present: PresentFrame
+                    // keeps trying to get the device back
 };
 
 extern ScreenState Screen;

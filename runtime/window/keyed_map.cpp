@@ -49,7 +49,6 @@ void MakeCurrent(KeyedMap* map, MapNode* node, MapNode* before, int bucket) {
     map->index = bucket;
     map->previous = before;
     map->savedIndex = before ? bucket : bucket - 1;
-    map->flags &= ~MAP_CURRENT_DELETED;
 }
 
 void ReleaseNode(KeyedMap* map, MapNode* node) {
@@ -182,40 +181,39 @@ void Map_Reset(KeyedMap* map) {
     map->index = -1;
     map->previous = nullptr;
     map->savedIndex = -1;
-    map->flags &= ~MAP_CURRENT_DELETED;
 }
 
 void* Map_Next(KeyedMap* map) {
-    map->flags &= ~MAP_CURRENT_DELETED;
-    map->previous = map->current;
+    // Without a current element the walk goes on after previous, which a delete left there
+    // (a reset clears it).
+    MapNode* from = map->current ? map->current : map->previous;
+    map->previous = from;
     map->savedIndex = map->index;
-    if (map->current) {
-        map->current = map->current->next;
+    if (from) {
+        map->current = from->next;
         if (map->current)
             return MapElementOf(map->current);
         return ScanFrom(map, map->index + 1);
     }
-    // Nothing current: a reset cursor (index -1) or one whose element heading bucket
-    // index + 1 was deleted goes on scanning there; past the last bucket it stays at the end.
+    // A reset cursor (index -1) or one whose element heading bucket index + 1 was deleted goes
+    // on scanning there; past the last bucket it stays at the end.
     if (map->index < map->bucketCount)
         return ScanFrom(map, map->index + 1);
     return nullptr;
 }
 
 void* Map_DeleteCurrent(KeyedMap* map) {
-    // After a delete, current is only where the iteration goes on; deleting it too would
-    // unlink through a previous that no longer comes before it.
+    // Nothing is current after a delete, so a second delete in a row does nothing.
     MapNode* node = map->current;
-    if (!node || (map->flags & MAP_CURRENT_DELETED))
+    if (!node)
         return nullptr;
     if (map->buckets[map->index] == node)
         map->buckets[map->index] = node->next;
     else
         map->previous->next = node->next;
     --map->elementCount;
-    map->current = map->previous;
+    map->current = nullptr;
     map->index = map->savedIndex;
-    map->flags |= MAP_CURRENT_DELETED;
     ReleaseNode(map, node);
     return nullptr;
 }

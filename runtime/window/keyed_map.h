@@ -14,15 +14,15 @@ struct MapNode {
 };
 QV_ASSERT_SIZE(MapNode, 8);
 
-// The elements need Structure_Init.
+// The elements need Structure_Init; the only flag a map ever sets.
 constexpr unsigned MAP_NEEDS_INIT = 2;
-// The current element was deleted: current only marks where the iteration goes on.
-constexpr unsigned MAP_CURRENT_DELETED = 4;
 
 struct KeyedMap {
-    MapNode* current; // last found, added or reached by iteration
+    MapNode* current; // last found, added or reached by iteration; none after a delete
     MapNode** buckets;
-    MapNode* previous;     // the node before current, through which current is unlinked
+    // The node before current, through which current is unlinked. After a delete, the node
+    // the iteration goes on after (none: it goes on scanning after index).
+    MapNode* previous;
     MapNode* emptyElement; // zeroed node with the empty key; nothing reads it
     StructureDescriptor descriptor;
     int index;      // bucket of current; -1 before an iteration's first element

@@ -158,6 +158,17 @@ TEST_F(Registry, NumbersThatNameNoLiveObjectAreNeverUsedAsAddresses) {
     EXPECT_EQ(registry->capacity, 16);
 }
 
+TEST_F(Registry, LargestStaticNumberIsTheLimitLessTheGrowthStep) {
+    const int largest = REGISTRY_MAX_CAPACITY - 16;
+    EXPECT_EQ(Make(largest + 1), nullptr);
+    EXPECT_EQ(registry->capacity, 16);
+    ASSERT_NE(Make(largest), nullptr);
+    EXPECT_EQ(registry->capacity, REGISTRY_MAX_CAPACITY);
+    // The table now has slots past it, but the limit does not move with the table.
+    EXPECT_EQ(Make(largest + 1), nullptr);
+    EXPECT_EQ(Make(REGISTRY_MAX_CAPACITY - 1), nullptr);
+}
+
 TEST_F(Registry, WithoutFreeFunctionFreeAllDoesNothing) {
     ObjectRegistry* plain = Registry_Create(8, 4, nullptr);
     auto* object = static_cast<int*>(Registry_Allocate(plain, 1));

@@ -42,6 +42,48 @@ TEST_F(DrawingContextTest, NoCurrentContextDrawsNothing) {
     EXPECT_EQ(canvas.CountOf(0xFFFFFF), 0);
 }
 
+// Live GDI objects of the process. Wine leaves GetGuiResources at 0 but accepts a handle's bare
+// table index, so there every index is probed.
+int GdiObjectCount() {
+    if (DWORD counted = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS))
+        return static_cast<int>(counted);
+    int count = 0;
+    for (uintptr_t index = 1; index < 0x10000; ++index)
+        count += GetObjectType(reinterpret_cast<HGDIOBJ>(index)) != 0;
+    return count;
+}
+
+// An output function makes its context current at once; until BeginDrawing starts it, the
+// entry points leave it alone, so start finds nothing of theirs to lose.
+TEST_F(DrawingContextTest, EntryPointsWaitForTheSpanToBegin) {
+    PlainCanvas canvas(8, 8);
+    SurfaceCanvas surface(8, 8);
+    canvas.Clear(0);
+    surface.Clear(0);
+    auto span = [](DrawingContext* context) {
+        EXPECT_EQ(DrawBox(0, 0, 8, 8, 0xFFFFFF), 0);
+        EXPECT_EQ(DrawLineTo(0, 0, 7, 7, 0x00FF00), 0);
+        EXPECT_EQ(FloodFill(1, 1, -1, 0xFF0000), 0);
+        EXPECT_EQ(context->color, -1);
+        BeginDrawing(context);
+        EXPECT_NE(DrawBox(0, 0, 2, 2, 0x123456), 0);
+        EndDrawing();
+    };
+    // The first spans let GDI make what it makes once.
+    span(PlainOutput(canvas.dc));
+    span(surface.Output(FORMAT_XRGB8888));
+    int before = GdiObjectCount();
+    ASSERT_GT(before, 0);
+    for (int i = 0; i < 10; ++i) {
+        span(PlainOutput(canvas.dc));
+        span(surface.Output(FORMAT_XRGB8888));
+    }
+    EXPECT_EQ(GdiObjectCount(), before);
+    const Canvas* drawn[] = {&canvas, &surface};
+    for (const Canvas* output : drawn)
+        EXPECT_EQ(output->CountOf(0x123456), 4) << "only the span's own box";
+}
+
 TEST_F(DrawingContextTest, OutputWithoutDCIsGivenBackAndFreed) {
     SurfaceCanvas surface(4, 4);
     size_t before = HeapBytesInUse(RuntimeHeap);

@@ -17,6 +17,17 @@ TEST_F(ScreenLibrary, StartsOnceAndHandsBackTheSameRegistry) {
     EXPECT_EQ(Direct3D, direct3D);
 }
 
+TEST_F(ScreenLibrary, StartThatCannotMakeTheRegistryKeepsNoDirect3D) {
+    HANDLE heap = RuntimeHeap;
+    RuntimeHeap = nullptr; // the registry has nowhere to live
+    EXPECT_EQ(StartScreenLibrary(), nullptr);
+    RuntimeHeap = heap;
+    EXPECT_EQ(Direct3D, nullptr);
+    EXPECT_EQ(ScreenLibraryStarted, 0);
+    EXPECT_NE(StartScreenLibrary(), nullptr);
+    EXPECT_NE(Direct3D, nullptr);
+}
+
 TEST_F(ScreenLibrary, BaseWindowIgnoresClose) {
     ASSERT_NE(StartScreenLibrary(), nullptr);
     ASSERT_TRUE(IsWindow(BaseWindow));

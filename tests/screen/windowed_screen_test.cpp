@@ -168,6 +168,25 @@ TEST_F(WindowedScreen, ReopeningReleasesTheFirstScreenAndReplacesTheParentProcOn
     EXPECT_EQ(appMessages, 1);
 }
 
+// A window that held an earlier screen keeps the screen's procedure, but its resizing is not
+// the new screen's business: only the current parent's WM_SIZE presents.
+TEST_F(WindowedScreen, OnlyTheCurrentParentsResizePresents) {
+    ASSERT_EQ(OpenScreenInWindow(parent, 0, 0, 640, 480, 0, 0, 0), 1);
+    HWND second = MakeParent(640, 480);
+    ASSERT_EQ(OpenScreenInWindow(second, 0, 0, 640, 480, 0, 0, 0), 1);
+    IDirect3DDevice9* real = Screen.device;
+    DeviceProxy proxy(real);
+    Screen.device = &proxy.object.com;
+    SendMessageA(parent, WM_SIZE, SIZE_RESTORED, MAKELPARAM(500, 400));
+    EXPECT_EQ(proxy.presents, 0);
+    EXPECT_EQ(SendMessageA(parent, WM_APP, 0, 0), 42); // still reaches its own procedure
+    SendMessageA(second, WM_SIZE, SIZE_RESTORED, MAKELPARAM(500, 400));
+    EXPECT_EQ(proxy.presents, 1);
+    EXPECT_EQ(SendMessageA(second, WM_APP, 0, 0), 42);
+    EXPECT_EQ(appMessages, 2);
+    Screen.device = real;
+}
+
 TEST_F(WindowedScreen, FailedReopenLeavesNoScreenOpen) {
     ASSERT_EQ(OpenScreenInWindow(parent, 0, 0, 640, 480, 0, 0, 0), 1);
     IDirect3DDevice9* first = Screen.device;

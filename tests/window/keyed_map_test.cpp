@@ -159,6 +159,8 @@ TEST_F(ChainTest, SecondDeleteInARowDoesNothing) {
     EXPECT_EQ(static_cast<Item*>(Map_Next(map))->serial, 3);
     EXPECT_EQ(static_cast<Item*>(Map_Next(map))->serial, 2);
     EXPECT_EQ(Map_DeleteCurrent(map), nullptr);
+    EXPECT_EQ(map->current, nullptr);
+    EXPECT_EQ(map->flags, 0u);                  // the header's flags hold only MAP_NEEDS_INIT
     EXPECT_EQ(Map_DeleteCurrent(map), nullptr); // nothing is current any more
     EXPECT_EQ(map->elementCount, 2);
     EXPECT_EQ(static_cast<Item*>(Map_Next(map))->serial, 1); // what followed B
