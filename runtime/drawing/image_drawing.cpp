@@ -151,25 +151,15 @@ intptr_t ImageGrab(DrawingContext* context, int number, int x, int y, int width,
     return result;
 }
 
-namespace {
-
-// The current context while a span is begun; null before BeginDrawing and after EndDrawing.
-DrawingContext* SpanContext() {
-    DrawingContext* context = currentContext;
-    return context && context->access ? context : nullptr;
-}
-
-} // namespace
-
 int DrawImage(HANDLE image, int x, int y) {
-    DrawingContext* context = SpanContext();
+    DrawingContext* context = BegunContext();
     if (!context)
         return 0;
     return context->image(context, image, x + context->originX, y + context->originY);
 }
 
 int DrawImageScaled(HANDLE image, int x, int y, int width, int height) {
-    DrawingContext* context = SpanContext();
+    DrawingContext* context = BegunContext();
     if (!context)
         return 0;
     return context->imageScaled(context, image, x + context->originX, y + context->originY, width,
@@ -177,14 +167,14 @@ int DrawImageScaled(HANDLE image, int x, int y, int width, int height) {
 }
 
 int DrawImageBlended(HANDLE image, int x, int y, int alpha) {
-    DrawingContext* context = SpanContext();
+    DrawingContext* context = BegunContext();
     if (!context)
         return 0;
     return context->imageBlended(context, image, x + context->originX, y + context->originY, alpha);
 }
 
 intptr_t GrabImage(int number, int x, int y, int width, int height) {
-    DrawingContext* context = SpanContext();
+    DrawingContext* context = BegunContext();
     if (!context)
         return 0;
     return context->grab(context, number, x + context->originX, y + context->originY, width,

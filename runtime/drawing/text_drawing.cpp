@@ -50,12 +50,6 @@ bool Extent(DrawingContext* context, const char* text, SIZE* size) {
     return GetTextExtentPoint32A(context->dc, text, static_cast<int>(strlen(text)), size) != 0;
 }
 
-// The context of a begun span, or null.
-DrawingContext* SpanContext() {
-    DrawingContext* context = currentContext;
-    return context && context->access != 0 ? context : nullptr;
-}
-
 } // namespace
 
 int MeasureItalicOverhang(HFONT font) {
@@ -148,12 +142,12 @@ int TextMeasureWidth(DrawingContext* context, const char* text) {
 }
 
 int SetDrawingFont(HFONT font) {
-    DrawingContext* context = SpanContext();
+    DrawingContext* context = BegunContext();
     return context ? context->setFont(context, font) : 0;
 }
 
 int DrawString(int x, int y, const char* text, int color) {
-    DrawingContext* context = SpanContext();
+    DrawingContext* context = BegunContext();
     if (!context)
         return 0;
     ApplyColor(context, color);
@@ -162,7 +156,7 @@ int DrawString(int x, int y, const char* text, int color) {
 }
 
 int DrawAngledString(int x, int y, const char* text, float angle, int color) {
-    DrawingContext* context = SpanContext();
+    DrawingContext* context = BegunContext();
     if (!context)
         return 0;
     ApplyColor(context, color);
@@ -170,11 +164,11 @@ int DrawAngledString(int x, int y, const char* text, float angle, int color) {
 }
 
 int TextWidth(const char* text) {
-    DrawingContext* context = SpanContext();
+    DrawingContext* context = BegunContext();
     return context ? context->textWidth(context, text) : 0;
 }
 
 int TextHeight(const char* text) {
-    DrawingContext* context = SpanContext();
+    DrawingContext* context = BegunContext();
     return context ? context->textHeight(context, text) : 0;
 }

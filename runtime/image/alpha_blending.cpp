@@ -26,11 +26,10 @@ void DropScratchCopy() {
     Scratch = {};
 }
 
-// Four pixels at a time with SSE2, which every x86-64 processor has and a 32-bit one is asked
-// for: the copy is made on every blended draw and should cost little beside AlphaBlend itself.
-// Blue and red, then green and alpha, share a 32-bit pixel as two 16-bit lanes.
-__attribute__((target("sse2"))) int PremultiplyFour(const uint32_t* source, uint32_t* destination,
-                                                    int count) {
+// Four pixels at a time with SSE2, which both builds require: the copy is made on every
+// blended draw and should cost little beside AlphaBlend itself. Blue and red, then green and
+// alpha, share a 32-bit pixel as two 16-bit lanes.
+int PremultiplyFour(const uint32_t* source, uint32_t* destination, int count) {
     const __m128i lowBytes = _mm_set1_epi16(0x00FF), opaque = _mm_set1_epi16(255);
     const __m128i greenBytes = _mm_set1_epi32(0x0000FF00), alphaBytes = _mm_set1_epi32(0xFF000000);
     int i = 0;
@@ -48,17 +47,11 @@ __attribute__((target("sse2"))) int PremultiplyFour(const uint32_t* source, uint
     return i;
 }
 
-bool HasSse2() {
-    static const bool present =
-        sizeof(void*) == 8 || IsProcessorFeaturePresent(PF_XMMI64_INSTRUCTIONS_AVAILABLE);
-    return present;
-}
-
 // (c * a) >> 8, a shift rather than a division by 255; an opaque pixel is multiplied by 256,
 // which leaves it as it is: white stays 255. Red and blue are multiplied together: neither
 // product reaches the other's bits.
 void PremultiplyRow(const uint32_t* source, uint32_t* destination, int count) {
-    int i = HasSse2() ? PremultiplyFour(source, destination, count) : 0;
+    int i = PremultiplyFour(source, destination, count);
     for (; i < count; ++i) {
         uint32_t p = source[i], a = p >> 24, factor = a + (a == 255);
         destination[i] = (p & 0xFF000000) | ((p & 0x00FF00FF) * factor >> 8 & 0x00FF00FF) |
