@@ -42,6 +42,10 @@ BOOL CALLBACK NextTabStop(HWND window, LPARAM lParam) {
     auto* nav = reinterpret_cast<Navigation*>(lParam);
     if (!IsTabStop(window))
         return TRUE;
+    // The parts of a control that counts as one come after it but are not the next stop:
+    // common controls give their parts the tab-stop style of the whole.
+    if (nav->takeNext && IsChild(nav->reference, window))
+        return TRUE;
     if (nav->takeNext || !nav->reference) {
         SetFocus(window);
         nav->takeNext = false;
