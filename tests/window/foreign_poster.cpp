@@ -2,7 +2,8 @@
 // lParams that are no records of that program, as any process on the desktop could.
 //   foreign_poster PID COUNT RANGE_START RANGE_BYTES [ADDRESS...]   (numbers in hex but COUNT)
 // Posts every ADDRESS, then COUNT random lParams: aligned ones inside the range given (memory of
-// the program that is no heap block), and unaligned ones anywhere.
+// the program that is no heap block), and unaligned ones anywhere. An empty range gives only
+// unaligned ones.
 // The exit code is the number of messages the platform took.
 #include <windows.h>
 
@@ -63,7 +64,8 @@ int main(int argc, char** argv) {
         post(strtoull(argv[i], nullptr, 16));
     for (long i = 0; i < count; ++i) {
         unsigned r = Random();
-        post(i % 2 ? rangeStart + (r % rangeBytes & ~static_cast<uintptr_t>(7)) : r | 1);
+        bool inRange = rangeBytes && i % 2;
+        post(inRange ? rangeStart + (r % rangeBytes & ~static_cast<uintptr_t>(7)) : r | 1);
     }
     return posted;
 }
