@@ -4,6 +4,8 @@
 #include "runtime/window/event_bindings.h"
 #include "runtime/window/event_queue.h"
 
+#include <stdint.h>
+
 HWND PostEventWindow;
 UINT PostEventMessage;
 
