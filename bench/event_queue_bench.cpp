@@ -3,6 +3,7 @@
 // PeekMessageA round trips on the same thread. Without bindings, and with 1,000 bindings under
 // keys that the events do not have.
 #include "app/program.h"
+#include "bench_clock.h"
 #include "runtime/window/event_bindings.h"
 #include "runtime/window/event_queue.h"
 #include "runtime/window/posted_events.h"
@@ -22,15 +23,6 @@ constexpr int Rounds = 3;
 constexpr int Bindings = 1000;
 
 volatile int Sink;
-
-double Now() {
-    static LARGE_INTEGER frequency;
-    if (!frequency.QuadPart)
-        QueryPerformanceFrequency(&frequency);
-    LARGE_INTEGER counter;
-    QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 // Events per second, the best of the rounds.
 template <typename Trip> double EventsPerSecond(int trips, Trip trip) {

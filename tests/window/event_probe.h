@@ -120,3 +120,16 @@ inline bool Activate(HWND window) {
     }
     return GetActiveWindow() == window;
 }
+
+// An MDI client in a frame, whose child windows are of the class "MDI_ChildClass" and have the
+// identifiers from 50000 on.
+inline HWND CreateMdiClient(HWND frame, int x, int y, int width, int height) {
+    WNDCLASSA childClass = {};
+    childClass.lpfnWndProc = DefMDIChildProcA;
+    childClass.hInstance = GetModuleHandleA(nullptr);
+    childClass.lpszClassName = "MDI_ChildClass";
+    RegisterClassA(&childClass); // once per process; later calls find it there
+    CLIENTCREATESTRUCT create = {nullptr, 50000};
+    return CreateWindowExA(0, "MDICLIENT", nullptr, WS_CHILD | WS_VISIBLE, x, y, width, height,
+                           frame, nullptr, GetModuleHandleA(nullptr), &create);
+}

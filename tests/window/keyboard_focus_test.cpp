@@ -122,15 +122,8 @@ TEST_F(KeyboardFocus, AnAddressControlAndAComboBoxExCountAsOneControl) {
 }
 
 TEST_F(KeyboardFocus, NavigationStaysInsideAnMdiChild) {
-    WNDCLASSA childClass = {};
-    childClass.lpfnWndProc = DefMDIChildProcA;
-    childClass.hInstance = GetModuleHandleA(nullptr);
-    childClass.lpszClassName = "MDI_ChildClass";
-    RegisterClassA(&childClass);
     HWND before = Button();
-    CLIENTCREATESTRUCT client = {nullptr, 50000};
-    HWND mdiClient = CreateWindowExA(0, "MDICLIENT", nullptr, WS_CHILD | WS_VISIBLE, 0, 60, 480,
-                                     200, window, nullptr, GetModuleHandleA(nullptr), &client);
+    HWND mdiClient = CreateMdiClient(window, 0, 60, 480, 200);
     ASSERT_NE(mdiClient, nullptr);
     HWND after = Button();
     HWND child = CreateMDIWindowA("MDI_ChildClass", "child", WS_VISIBLE, 0, 0, 300, 150, mdiClient,
@@ -149,8 +142,6 @@ TEST_F(KeyboardFocus, NavigationStaysInsideAnMdiChild) {
     EXPECT_EQ(GetFocus(), two);
     (void)before;
     (void)after;
-    DestroyWindow(child);
-    UnregisterClassA("MDI_ChildClass", GetModuleHandleA(nullptr));
 }
 
 // The window manager may keep the cues on for good, so the window's message callback stands in

@@ -24,6 +24,30 @@ class PostedEvents : public RuntimeTest {
     }
 };
 
+// Blocks of the runtime heap near which garbage is posted: one live but inside which only
+// interior addresses are posted, one live but too small for a record, one freed.
+struct Bystanders {
+    char* live = static_cast<char*>(HeapAlloc(RuntimeHeap, 0, 64));
+    char* small = static_cast<char*>(HeapAlloc(RuntimeHeap, 0, 8));
+    void* freed = HeapAlloc(RuntimeHeap, 0, sizeof(PostedEventRecord));
+
+    Bystanders() {
+        memset(live, 0x41, 64);
+        memset(small, 0x42, 8);
+        HeapFree(RuntimeHeap, 0, freed);
+    }
+    ~Bystanders() {
+        HeapFree(RuntimeHeap, 0, live);
+        HeapFree(RuntimeHeap, 0, small);
+    }
+    void ExpectUntouched() const {
+        EXPECT_TRUE(HeapValidate(RuntimeHeap, 0, live));
+        EXPECT_TRUE(HeapValidate(RuntimeHeap, 0, small));
+        EXPECT_EQ(std::string(live, 64), std::string(64, 0x41));
+        EXPECT_EQ(std::string(small, 8), std::string(8, 0x42));
+    }
+};
+
 TEST_F(PostedEvents, APostedEventArrivesOnALaterPollAndItsRecordIsFreed) {
     size_t before = HeapBytesInUse(RuntimeHeap);
     ASSERT_EQ(PostEvent(70000, 1, 0, 2, reinterpret_cast<void*>(5)), 1);
@@ -70,12 +94,7 @@ TEST_F(PostedEvents, ShutdownReceivesWhatWasPostedAndLaterPostsFailWithoutLeakin
 // Addresses that are no record: each must be ignored without a fault, nothing queued and
 // nothing freed.
 TEST_F(PostedEvents, AForeignMessageWhoseLParamIsNoRecordIsIgnored) {
-    auto* live = static_cast<char*>(HeapAlloc(RuntimeHeap, 0, 64));
-    memset(live, 0x41, 64);
-    auto* small = static_cast<char*>(HeapAlloc(RuntimeHeap, 0, 8));
-    memset(small, 0x42, 8);
-    void* freed = HeapAlloc(RuntimeHeap, 0, sizeof(PostedEventRecord));
-    HeapFree(RuntimeHeap, 0, freed);
+    Bystanders bystanders;
     void* otherHeapBlock = HeapAlloc(GetProcessHeap(), 0, 64);
     HANDLE privateHeap = HeapCreate(0, 4096, 0);
     void* privateBlock = HeapAlloc(privateHeap, 0, 64);
@@ -95,11 +114,11 @@ TEST_F(PostedEvents, AForeignMessageWhoseLParamIsNoRecordIsIgnored) {
     } cases[] = {
         {"null", nullptr},
         {"one", reinterpret_cast<void*>(1)},
-        {"unaligned, inside a live block", live + 4},
-        {"inside a live block", live + 8},
-        {"further inside a live block", live + 16},
-        {"a live block too small for a record", small},
-        {"a freed block", freed},
+        {"unaligned, inside a live block", bystanders.live + 4},
+        {"inside a live block", bystanders.live + 8},
+        {"further inside a live block", bystanders.live + 16},
+        {"a live block too small for a record", bystanders.small},
+        {"a freed block", bystanders.freed},
         {"a block of another heap", otherHeapBlock},
         {"a block of a private heap", privateBlock},
         {"the runtime heap itself", RuntimeHeap},
@@ -120,15 +139,10 @@ TEST_F(PostedEvents, AForeignMessageWhoseLParamIsNoRecordIsIgnored) {
         EXPECT_FALSE(Queued()) << c.what;
     }
     EXPECT_EQ(HeapBytesInUse(RuntimeHeap), before);
-    EXPECT_TRUE(HeapValidate(RuntimeHeap, 0, live));
-    EXPECT_TRUE(HeapValidate(RuntimeHeap, 0, small));
-    EXPECT_EQ(std::string(live, 64), std::string(64, 0x41));
-    EXPECT_EQ(std::string(small, 8), std::string(8, 0x42));
+    bystanders.ExpectUntouched();
     EXPECT_TRUE(HeapValidate(GetProcessHeap(), 0, otherHeapBlock));
     EXPECT_TRUE(HeapValidate(privateHeap, 0, privateBlock));
 
-    HeapFree(RuntimeHeap, 0, live);
-    HeapFree(RuntimeHeap, 0, small);
     HeapFree(GetProcessHeap(), 0, otherHeapBlock);
     HeapDestroy(privateHeap);
     VirtualFree(pages, 0, MEM_RELEASE);
@@ -142,12 +156,7 @@ std::string OwnDirectory() {
 }
 
 TEST_F(PostedEvents, AnotherProcessPostingGarbageQueuesNothingAndFreesNothing) {
-    auto* live = static_cast<char*>(HeapAlloc(RuntimeHeap, 0, 64));
-    memset(live, 0x41, 64);
-    auto* small = static_cast<char*>(HeapAlloc(RuntimeHeap, 0, 8));
-    memset(small, 0x42, 8);
-    void* freed = HeapAlloc(RuntimeHeap, 0, sizeof(PostedEventRecord));
-    HeapFree(RuntimeHeap, 0, freed);
+    Bystanders bystanders;
     // Memory of this process that passes every test but the heap's own.
     const size_t rangeBytes = 1 << 20;
     auto* range = static_cast<char*>(VirtualAlloc(nullptr, rangeBytes, MEM_COMMIT, PAGE_READWRITE));
@@ -157,8 +166,9 @@ TEST_F(PostedEvents, AnotherProcessPostingGarbageQueuesNothingAndFreesNothing) {
     char command[512];
     snprintf(command, sizeof command, "\"%sforeign_poster.exe\" %lu 20000 %p %zx %p %p %p %p %p",
              OwnDirectory().c_str(), GetCurrentProcessId(), static_cast<void*>(range), rangeBytes,
-             static_cast<void*>(live + 8), static_cast<void*>(live + 16),
-             static_cast<void*>(live + 24), static_cast<void*>(small), freed);
+             static_cast<void*>(bystanders.live + 8), static_cast<void*>(bystanders.live + 16),
+             static_cast<void*>(bystanders.live + 24), static_cast<void*>(bystanders.small),
+             bystanders.freed);
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION poster = {};
@@ -180,14 +190,11 @@ TEST_F(PostedEvents, AnotherProcessPostingGarbageQueuesNothingAndFreesNothing) {
     EXPECT_GT(static_cast<int>(posted), 20000);
     EXPECT_FALSE(queuedAny);
     EXPECT_EQ(HeapBytesInUse(RuntimeHeap), before);
-    EXPECT_EQ(std::string(live, 64), std::string(64, 0x41));
-    EXPECT_EQ(std::string(small, 8), std::string(8, 0x42));
+    bystanders.ExpectUntouched();
     EXPECT_EQ(std::string(range, rangeBytes), std::string(rangeBytes, 0x43));
     // And posting still works.
     ASSERT_TRUE(PostEvent(70000, 0, 0, 0, nullptr));
     EXPECT_TRUE(PollUntil(70000));
-    HeapFree(RuntimeHeap, 0, live);
-    HeapFree(RuntimeHeap, 0, small);
     VirtualFree(range, 0, MEM_RELEASE);
 }
 

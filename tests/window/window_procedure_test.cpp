@@ -219,14 +219,7 @@ TEST_F(WindowProcedure, BackgroundPaintHandlerAndSizeLimitsOfTheObjectApply) {
 }
 
 TEST_F(WindowProcedure, AnMdiFrameServesTheWindowMenuButNeverResizesItsClient) {
-    WNDCLASSA childClass = {};
-    childClass.lpfnWndProc = DefMDIChildProcA;
-    childClass.hInstance = GetModuleHandleA(nullptr);
-    childClass.lpszClassName = "MDI_ChildClass";
-    RegisterClassA(&childClass);
-    CLIENTCREATESTRUCT create = {nullptr, 50000};
-    HWND client = CreateWindowExA(0, "MDICLIENT", nullptr, WS_CHILD | WS_VISIBLE, 0, 0, 200, 150,
-                                  window, nullptr, GetModuleHandleA(nullptr), &create);
+    HWND client = CreateMdiClient(window, 0, 0, 200, 150);
     SetPropA(window, "QV_MDI_Gadget", client);
     HWND first = CreateMDIWindowA("MDI_ChildClass", "1", 0, 0, 0, 100, 80, client, nullptr, 0);
     CreateMDIWindowA("MDI_ChildClass", "2", 0, 0, 0, 100, 80, client, nullptr, 0);
@@ -242,9 +235,6 @@ TEST_F(WindowProcedure, AnMdiFrameServesTheWindowMenuButNeverResizesItsClient) {
     GetClientRect(client, &area);
     EXPECT_EQ(area.right, 200);
     EXPECT_EQ(area.bottom, 150);
-    RemovePropA(window, "QV_MDI_Gadget");
-    DestroyWindow(client);
-    UnregisterClassA("MDI_ChildClass", GetModuleHandleA(nullptr));
 }
 
 } // namespace
