@@ -172,7 +172,7 @@ TEST_F(WindowProcedure, MenuCommandsAcceleratorsAndControlsBecomeTheirEvents) {
               std::vector<PolledEvent>({{GadgetEvent, 7, 0, BN_CLICKED},
                                         {GadgetEvent, 8, 0, EN_UPDATE},
                                         {GadgetEvent, 8, 0, EN_CHANGE},
-                                        {MenuEvent, LOWORD(MENU_COMMAND_CONTROL_ID), 0, 0}}));
+                                        {MenuEvent, MENU_COMMAND_CONTROL_ID & 0xFFFF, 0, 0}}));
 
     // A gadget's control: its kind's handler has the first word.
     static const GadgetKind kind = {{nullptr, nullptr}, HandleGadget};
@@ -190,32 +190,6 @@ TEST_F(WindowProcedure, MenuCommandsAcceleratorsAndControlsBecomeTheirEvents) {
     EXPECT_EQ(TakeEvents(GadgetEvent).size(), 1u);
     FreeGadget(9);
     EXPECT_FALSE(IsWindow(control));
-}
-
-TEST_F(WindowProcedure, BackgroundPaintHandlerAndSizeLimitsOfTheObjectApply) {
-    object->backgroundBrush = CreateSolidBrush(RGB(0, 128, 255));
-    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ERASENOW);
-    HDC dc = GetDC(window);
-    EXPECT_EQ(GetPixel(dc, 150, 100), RGB(0, 128, 255));
-    ReleaseDC(window, dc);
-    EXPECT_EQ(TakeEvents(RepaintEvent).size(), 1u);
-
-    struct Paint {
-        static LRESULT CALLBACK Handler(HDC dc, HWND) { return dc ? 77 : 0; }
-    };
-    DeleteObject(object->backgroundBrush);
-    object->backgroundBrush = nullptr;
-    object->paintHandler = Paint::Handler;
-    HDC erase = GetDC(window);
-    EXPECT_EQ(SendMessageA(window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(erase), 0), 77);
-    ReleaseDC(window, erase);
-
-    object->minimumWidth = 120;
-    object->maximumHeight = 400;
-    MINMAXINFO info = {};
-    SendMessageA(window, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
-    EXPECT_EQ(info.ptMinTrackSize.x, 120);
-    EXPECT_EQ(info.ptMaxTrackSize.y, 400);
 }
 
 TEST_F(WindowProcedure, AnMdiFrameServesTheWindowMenuButNeverResizesItsClient) {
