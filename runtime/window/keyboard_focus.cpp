@@ -73,13 +73,16 @@ BOOL CALLBACK PreviousTabStop(HWND window, LPARAM lParam) {
 } // namespace
 
 HACCEL AcceleratorsFor(HWND active) {
+    // The focus is the active window or inside it, so without an active window there is nothing
+    // to look at. Every read of the focus or the keyboard is a trip to the window manager.
+    if (!active)
+        return nullptr;
     HWND focus = GetFocus();
-    // The keyboard is read only where it matters: every read is a trip to the window manager.
     bool tab = focus && KeyDown(VK_TAB);
-    bool modifier = (tab || active) && ModifierDown();
+    bool modifier = ModifierDown();
     if (tab && !modifier && RichEditTakesTab(focus))
         return nullptr;
-    if (active && modifier)
+    if (modifier)
         SetKeyboardCues(active, 1);
     if (focus && GetPropA(focus, HotkeyProperty))
         return nullptr;
