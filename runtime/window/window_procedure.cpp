@@ -21,8 +21,8 @@ struct Owner {
     WindowObject* object;
 
     // Queues an event of this window with no data.
-    void Queue(int code, int object = 0, int type = 0) const {
-        QueueEvent(code, object, number, type, nullptr, nullptr);
+    void Queue(int code, int objectField = 0, int type = 0) const {
+        QueueEvent(code, objectField, number, type, nullptr, nullptr);
     }
 };
 
