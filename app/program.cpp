@@ -11,8 +11,10 @@
 #include "runtime/screen/frame_presentation.h"
 #include "runtime/screen/screen_library.h"
 #include "runtime/screen/windowed_screen.h"
-#include "runtime/window/events.h"
+#include "runtime/window/event_polling.h"
+#include "runtime/window/gadget_base.h"
 #include "runtime/window/keyed_map.h"
+#include "runtime/window/posted_events.h"
 #include "runtime/window/window.h"
 
 #include <string.h>
@@ -33,9 +35,9 @@ const LibraryRoutine StartupOrder[] = {
     /*  4 */ StartAlphaBlending, // msimg32's AlphaBlend, if it is there
     /*  5 */ StartImageRegistry, // the registry of numbered images
     /*  6 */ StartDrawingSlot,   // the drawing layer's thread-local slot
-    /*  7     StartGadgetLayer */
+    /*  7 */ StartGadgetLayer,   // default font, gadget registry, common controls
     /*  8 */ StartMapHooks,      // map operations for the structure walkers
-    /*  9     StartPostedEvents */
+    /*  9 */ StartPostedEvents,  // event queue, posted-event window and message, bindings
     /* 10 */ StartWindowLibrary, // window registry, class icon and cursor
     /* 11 */ StartArrays,        // array operations for the structure walkers
     /* 12 */ StartBitmapDecoder, // the decoder of bitmap files
@@ -46,8 +48,8 @@ const LibraryRoutine ShutdownOrder[] = {
     /* 1 */ ReleaseScreen,       // the windowed screen, if open
     /* 2 */ EndScreenLibrary,    // any open screen and the Direct3D object
     /* 3 */ EndWindowLibrary,    // every window still open
-    /* 4    EndPostedEvents */
-    /* 5    EndGadgetLayer */
+    /* 4 */ EndPostedEvents,     // the posted-event window
+    /* 5 */ EndGadgetLayer,      // the gadget kinds' shared window, if any
     /* 6 */ EndImageRegistry,    // every image still registered
     /* 7 */ EndAlphaBlending,    // unloads msimg32
     /* 8 */ EndMemoryHeap,       // memory-block heap

@@ -1,6 +1,7 @@
 // Element pools against the heap and malloc, and the keyed map against std::unordered_map,
 // all measured in the same run.
 #include "app/program.h"
+#include "bench_clock.h"
 #include "runtime/core/element_pool.h"
 #include "runtime/core/heap.h"
 #include "runtime/window/keyed_map.h"
@@ -29,15 +30,6 @@ constexpr int MapBuckets = 65536;
 constexpr int MapRounds = 5;
 
 volatile unsigned Sink;
-
-double Now() {
-    static LARGE_INTEGER frequency;
-    if (!frequency.QuadPart)
-        QueryPerformanceFrequency(&frequency);
-    LARGE_INTEGER counter;
-    QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 struct Allocator {
     const char* name;

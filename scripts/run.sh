@@ -18,9 +18,9 @@ if [ -n "${DISPLAY:-}" ]; then
     exit $code
 fi
 
-# A prefix of its own whose programs open inside a 1024 x 768 Wine virtual desktop, where Wine
-# draws the window's caption.
-export QV_WINEPREFIX="$tree/wineprefix-desktop"
+# The prefix beside the tree's own whose programs open inside a 1024 x 768 Wine virtual
+# desktop, where Wine draws the window's caption.
+export QV_WINEPREFIX="$tree/wineprefix" QV_VIRTUAL_DESKTOP=1024x768
 export QV_WINE_LOADER
 QV_WINE_LOADER=$(sed -n "s/.*QV_WINE_LOADER='\([^']*\)'.*/\1/p" "$tree/wine-run")
 n=90
@@ -31,14 +31,6 @@ xvfb=$!
 trap 'kill $xvfb 2>/dev/null' EXIT
 export DISPLAY=$display
 sleep 1
-if [ ! -f "$QV_WINEPREFIX/.qv-desktop" ]; then
-    WINEPREFIX="$QV_WINEPREFIX" "$QV_ROOT/cmake/wine-prefix.sh"
-    run() { WINEPREFIX="$QV_WINEPREFIX" WINEDEBUG=-all "$QV_WINE_LOADER" "$@" >/dev/null 2>&1; }
-    run reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Ulvo /f
-    run reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Ulvo /d 1024x768 /f
-    WINEPREFIX="$QV_WINEPREFIX" wineserver -w
-    touch "$QV_WINEPREFIX/.qv-desktop"
-fi
 
 "$QV_ROOT/cmake/wine-run.sh" "$program" &
 ulvo=$!

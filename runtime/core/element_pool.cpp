@@ -73,6 +73,17 @@ PoolChunk* AllocChunk(int slots, int slotSize) {
     return static_cast<PoolChunk*>(HeapAlloc(RuntimeHeap, 0, bytes));
 }
 
+bool ListHoldsSlot(PoolChunk* list, int slotSize, const void* element) {
+    auto address = reinterpret_cast<uintptr_t>(element);
+    for (PoolChunk* chunk = list; chunk; chunk = chunk->next) {
+        auto first = reinterpret_cast<uintptr_t>(SlotsOf(chunk)) + POOL_SLOT_LINK;
+        uintptr_t span = static_cast<uintptr_t>(chunk->capacity) * slotSize;
+        if (address >= first && address - first < span && (address - first) % slotSize == 0)
+            return true;
+    }
+    return false;
+}
+
 void SetUpSharedPools() {
     InitializeCriticalSection(&SharedPoolDirectory.lock);
     SharedPoolDirectory.head = nullptr;
@@ -238,6 +249,16 @@ void ElementPool_Destroy(ElementPool* pool) {
     if (pool->locked)
         DeleteCriticalSection(&pool->lock);
     HeapFree(RuntimeHeap, 0, pool);
+}
+
+int ElementPool_Owns(ElementPool* pool, const void* element) {
+    if (!pool || !element)
+        return 0;
+    EnterPool(pool);
+    bool owns = ListHoldsSlot(pool->availableChunks, pool->slotSize, element) ||
+                ListHoldsSlot(pool->fullChunks, pool->slotSize, element);
+    LeavePool(pool);
+    return owns;
 }
 
 void ElementPool_ForgetSharedPools() {

@@ -75,6 +75,9 @@ void* ElementPool_Alloc(ElementPool* pool);
 void ElementPool_Free(ElementPool* pool, void* element);
 void ElementPool_Clear(ElementPool* pool);
 void ElementPool_Destroy(ElementPool* pool);
+// 1 when element is the element of a slot in one of the pool's chunks (in use or not), else 0.
+// Only compares addresses, so any pointer may be asked about.
+int ElementPool_Owns(ElementPool* pool, const void* element);
 
 // Shared pools live in RuntimeHeap, so a runtime started again on a fresh heap must begin with
 // an empty directory instead of the dead entries of the last one.

@@ -1,7 +1,10 @@
 #include "runtime/window/window.h"
 
 #include "runtime/core/heap.h"
-#include "runtime/window/events.h"
+#include "runtime/window/event_bindings.h"
+#include "runtime/window/event_polling.h"
+#include "runtime/window/gadget_base.h"
+#include "runtime/window/window_procedure.h"
 
 #include <ole2.h>
 #include <stdio.h>
@@ -118,7 +121,8 @@ intptr_t OpenAppWindow(int number, int x, int y, int width, int height, const ch
     CreateAccelerators(object);
     object->reserved1 = -1;
     object->mdiClient = nullptr;
-    (void)attachGadgetList; // the gadget layer subclasses the window here once it exists
+    if (attachGadgetList)
+        SelectGadgetList(handle);
     SetPropA(handle, WindowIdProperty, reinterpret_cast<HANDLE>(static_cast<intptr_t>(number) + 1));
     return automatic ? number : reinterpret_cast<intptr_t>(handle);
 }

@@ -6,8 +6,10 @@
 
 #include <windows.h>
 
-typedef LRESULT (*WindowMessageCallback)(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-typedef LRESULT (*WindowPaintHandler)(HDC dc, HWND window);
+// Both have the shape of a window procedure, and users hand in functions declared as one.
+typedef LRESULT(CALLBACK* WindowMessageCallback)(HWND window, UINT message, WPARAM wParam,
+                                                 LPARAM lParam);
+typedef LRESULT(CALLBACK* WindowPaintHandler)(HDC dc, HWND window);
 
 struct WindowObject {
     HWND handle; // non-zero exactly while the window is open

@@ -1,7 +1,7 @@
 // Many frames drawn and presented leave the runtime heap where it was, and still draw.
 #include "app/frame.h"
 #include "program_screen.h"
-#include "runtime/window/events.h"
+#include "runtime/window/event_polling.h"
 
 #include <vector>
 

@@ -1,18 +1,25 @@
 // Drives ulvo.exe the way a user does: it starts, shows its window, and ends with exit code 0
-// when Escape is held.
+// when Escape is held or its close button is clicked.
 #include <gtest/gtest.h>
 #include <windows.h>
+
+#include <stdio.h>
+#include <stdlib.h>
 
 #include <string>
 
 namespace {
 
-std::string ProgramPath() {
+// The directory of the test's own executable: tests/ of the build tree.
+std::string TestsDirectory() {
     char path[MAX_PATH];
     GetModuleFileNameA(nullptr, path, sizeof path);
     std::string own(path);
-    // The test lives in tests/ of the build tree; the program at its root.
-    std::string tests = own.substr(0, own.find_last_of("\\/"));
+    return own.substr(0, own.find_last_of("\\/"));
+}
+
+std::string ProgramPath() {
+    std::string tests = TestsDirectory();
     return tests.substr(0, tests.find_last_of("\\/")) + "\\ulvo.exe";
 }
 
@@ -44,6 +51,20 @@ struct ProgramWithoutDirect3D {
         DeleteFileA(path.c_str());
     }
 };
+
+bool RunCommand(const std::string& command) {
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    std::string line = command;
+    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process))
+        return false;
+    WaitForSingleObject(process.hProcess, 60000);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    return true;
+}
 
 struct Program {
     PROCESS_INFORMATION process = {};
@@ -133,6 +154,52 @@ TEST(Ulvo, ClosingTheWindowEndsItWithZero) {
     ASSERT_NE(window, nullptr);
     PostMessageA(window, WM_CLOSE, 0, 0);
     EXPECT_EQ(program.WaitForExit(30000), 0);
+}
+
+// The middle of the close button, found as the window manager sees it: the points along the
+// caption where the window answers HTCLOSE.
+POINT CloseButtonOf(HWND window) {
+    RECT outer;
+    GetWindowRect(window, &outer);
+    int y = outer.top + GetSystemMetrics(SM_CYFRAME) + GetSystemMetrics(SM_CYCAPTION) / 2;
+    int first = 0, last = -1;
+    for (int x = outer.right - 1; x > outer.left; --x) {
+        LRESULT hit = SendMessageA(window, WM_NCHITTEST, 0, MAKELPARAM(x, y));
+        if (hit == HTCLOSE) {
+            first = x;
+            if (last < 0)
+                last = x;
+        } else if (last >= 0) {
+            break;
+        }
+    }
+    return {(first + last) / 2, y};
+}
+
+// Run by its own CTest entry inside a Wine virtual desktop, where Wine draws the caption and
+// takes clicks on it from the X pointer (a click sent with SendInput does not reach it).
+TEST(Ulvo, AClickOnTheCloseButtonEndsItWithZeroAndGarbagePostsDoNotDisturbIt) {
+    if (!getenv("QV_VIRTUAL_DESKTOP"))
+        GTEST_SKIP() << "needs a virtual desktop of its own";
+    Program program;
+    ASSERT_TRUE(program.Start());
+    HWND window = WaitForWindow(program.process.dwProcessId, 20000);
+    ASSERT_NE(window, nullptr);
+
+    // Another process posts the posted-event message with lParams that are no records. The
+    // program takes one message per frame, so the click below waits behind them.
+    char poster[512];
+    snprintf(poster, sizeof poster, "\"%s\\foreign_poster.exe\" %lu 100 0 0",
+             TestsDirectory().c_str(), program.process.dwProcessId);
+    ASSERT_TRUE(RunCommand(poster));
+    EXPECT_EQ(program.WaitForExit(500), -1) << "the program runs on";
+
+    POINT button = CloseButtonOf(window);
+    ASSERT_GT(button.x, 0) << "no close button on the caption";
+    char click[128];
+    snprintf(click, sizeof click, "/usr/bin/xdotool mousemove %ld %ld click 1", button.x, button.y);
+    ASSERT_TRUE(RunCommand(click));
+    EXPECT_EQ(program.WaitForExit(60000), 0);
 }
 
 // Should the override not take, the program shows its window and runs on, and the case fails.

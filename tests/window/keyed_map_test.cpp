@@ -72,11 +72,13 @@ TEST_F(KeyedMapTest, CreateFreesHeldMapAndFreeClearsTheVariable) {
     EXPECT_EQ(first->variable, &map);
     EXPECT_EQ(first->elementCount, 0);
     EXPECT_EQ(first->flags, 0u);
-    EXPECT_EQ(first->pool->sharedEntry->referenceCount, 1);
+    // The runtime's own maps may share the node pool: one reference is this map's.
+    int references = first->pool->sharedEntry->referenceCount;
+    EXPECT_GE(references, 1);
     Add("x", 1);
     KeyedMap* second = Make(16); // the first goes
     ASSERT_NE(second, nullptr);
-    EXPECT_EQ(second->pool->sharedEntry->referenceCount, 1);
+    EXPECT_EQ(second->pool->sharedEntry->referenceCount, references);
     EXPECT_EQ(second->elementCount, 0);
     Map_Free(map);
     EXPECT_EQ(map, nullptr);

@@ -1,5 +1,6 @@
-#include "runtime/window/events.h"
+#include "runtime/window/event_polling.h"
 #include "runtime/window/window.h"
+#include "runtime/window/window_procedure.h"
 #include "runtime_fixture.h"
 
 #include <string>

@@ -1,0 +1,69 @@
+// The event queue: the event codes the runtime produces, the events waiting to be polled, and
+// the current event the last dequeue handed out.
+#pragma once
+
+#include "runtime/core/element_pool.h"
+#include "runtime/core/layout.h"
+
+constexpr int GadgetEvent = 13100;
+constexpr int MenuEvent = 13101;
+constexpr int TrayIconEvent = 13102;
+constexpr int ActivateWindowEvent = 13104;
+constexpr int MinimizeWindowEvent = 13107;
+constexpr int MaximizeWindowEvent = 13108;
+constexpr int RestoreWindowEvent = 13109;
+constexpr int TimerEvent = 13110;
+constexpr int RightClickEvent = 13111;
+constexpr int LeftClickEvent = 13112;
+constexpr int LeftDoubleClickEvent = 13113;
+constexpr int DeactivateWindowEvent = 13114;
+constexpr int RepaintEvent = 13115;
+constexpr int CloseWindowEvent = 13116;
+constexpr int MoveWindowEvent = 13117;
+constexpr int SizeWindowEvent = 13118;
+
+// Codes from here on are never merged with an identical event before them.
+constexpr int FIRST_UNMERGED_EVENT = 65536;
+
+// Called on an event's data once the event stops being current.
+typedef void (*EventDataRelease)(void* data);
+
+struct QueuedEvent {
+    QueuedEvent* next;
+    int code;
+    int object;
+    int window;
+    int type;
+    void* data;
+    EventDataRelease release;
+};
+QV_ASSERT_SIZE(QueuedEvent, 28);
+
+struct EventQueue {
+    ElementPool* pool; // of QueuedEvent nodes
+    QueuedEvent* head; // oldest
+    QueuedEvent* tail; // newest
+    int reserved;
+    // The current event: the one last dequeued, or the one whose bound callbacks are running.
+    int code; // 0 when the last dequeue found nothing
+    int window;
+    int object;
+    int type; // -1 when the last dequeue found nothing
+    void* data;
+    EventDataRelease release;
+};
+QV_ASSERT_SIZE(EventQueue, 40);
+
+// Made by the posted-event layer's start-up routine.
+extern EventQueue* EventQueueBlock;
+EventQueue* CreateEventQueue();
+
+// Appends an event, or merges it into an identical newest one, and runs its bound callbacks.
+// An event that takes no node of its own (merged, or no node to be had) has its data released
+// once the callbacks have run, unless the newest event holds the same data.
+void QueueEvent(int code, int object, int window, int type, void* data, EventDataRelease release);
+// Releases the current event's data, makes the oldest queued event current and returns its
+// code, or 0.
+int DequeueEvent();
+// Drops every queued event of a window number; the current event stays.
+void PurgeWindowEvents(int window);

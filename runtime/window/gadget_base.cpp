@@ -1,0 +1,146 @@
+#include "runtime/window/gadget_base.h"
+
+#include "runtime/core/heap.h"
+
+#include <commctrl.h>
+#include <stdio.h>
+
+ObjectRegistry* GadgetRegistry;
+GadgetListState* GadgetListBlock;
+
+namespace {
+
+HFONT defaultFont;
+// "QV_GadgetStack_%i" of this module: several modules on the runtime keep separate records.
+char stackPropertyName[32];
+
+HWND* NewContainerStack() {
+    return static_cast<HWND*>(
+        HeapAlloc(RuntimeHeap, HEAP_ZERO_MEMORY, GADGET_STACK_CAPACITY * sizeof(HWND)));
+}
+
+void InitGadgetList(void* block) {
+    auto* state = static_cast<GadgetListState*>(block);
+    state->containerStack = NewContainerStack();
+    state->capacity = GADGET_STACK_CAPACITY;
+    state->reserved1 = 0;
+    state->font = defaultFont;
+}
+
+void FreeGadgetList(void* block) {
+    auto* state = static_cast<GadgetListState*>(block);
+    if (state->containerStack)
+        HeapFree(RuntimeHeap, 0, state->containerStack);
+}
+
+GadgetListState* State() {
+    return static_cast<GadgetListState*>(ThreadBlock_Get(GadgetListBlock));
+}
+
+HWND CurrentListWindow(const GadgetListState* state) {
+    return state->depth == 0 ? state->currentWindow : state->containerStack[0];
+}
+
+GadgetStackRecord* RecordOf(HWND window) {
+    return static_cast<GadgetStackRecord*>(GetPropA(window, stackPropertyName));
+}
+
+void FreeStack(HWND*& stack) {
+    if (stack)
+        HeapFree(RuntimeHeap, 0, stack);
+    stack = nullptr;
+}
+
+} // namespace
+
+void StartGadgetLayer() {
+    defaultFont = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    GadgetRegistry = Registry_Create(sizeof(GadgetObject), 50, FreeGadget);
+    GadgetListBlock = static_cast<GadgetListState*>(
+        ThreadBlock_Create(sizeof(GadgetListState), InitGadgetList, FreeGadgetList));
+    sprintf(stackPropertyName, "QV_GadgetStack_%i",
+            static_cast<int>(reinterpret_cast<intptr_t>(GetModuleHandleA(nullptr))));
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_TAB_CLASSES | ICC_HOTKEY_CLASS |
+                                                          ICC_DATE_CLASSES | ICC_USEREX_CLASSES |
+                                                          ICC_INTERNET_CLASSES};
+    InitCommonControlsEx(&controls);
+}
+
+void EndGadgetLayer() {
+    GadgetListState* state = State();
+    if (state && state->sharedWindow) {
+        DestroyWindow(state->sharedWindow);
+        state->sharedWindow = nullptr;
+    }
+}
+
+HWND SelectGadgetList(HWND window) {
+    GadgetListState* state = State();
+    if (!state)
+        return nullptr;
+    HWND previous = CurrentListWindow(state);
+    if (!window)
+        return previous;
+    if (previous) {
+        if (GadgetStackRecord* record = RecordOf(previous)) {
+            record->savedCurrentWindow = state->currentWindow;
+            record->savedContainerStack = state->containerStack;
+            record->savedDepth = state->depth;
+            record->savedCapacity = state->capacity;
+            state->containerStack = nullptr;
+        }
+    }
+    if (GadgetStackRecord* record = RecordOf(window)) {
+        FreeStack(state->containerStack);
+        state->currentWindow = record->savedCurrentWindow;
+        state->containerStack = record->savedContainerStack;
+        state->depth = record->savedDepth;
+        state->capacity = record->savedCapacity;
+        record->savedContainerStack = nullptr;
+    } else {
+        if (!state->containerStack) {
+            state->containerStack = NewContainerStack();
+            state->capacity = GADGET_STACK_CAPACITY;
+        }
+        state->depth = 0;
+        state->currentWindow = window;
+        auto* created = static_cast<GadgetStackRecord*>(
+            HeapAlloc(RuntimeHeap, HEAP_ZERO_MEMORY, sizeof(GadgetStackRecord)));
+        if (created) {
+            created->window = window;
+            SetPropA(window, stackPropertyName, created);
+            created->previousProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
+                window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(GadgetStackProc)));
+        }
+    }
+    state->reserved1 = 0;
+    return previous;
+}
+
+LRESULT CALLBACK GadgetStackProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    GadgetStackRecord* record = RecordOf(window);
+    if (!record)
+        return DefWindowProcA(window, message, wParam, lParam);
+    WNDPROC previousProc = record->previousProc;
+    if (message == WM_NCDESTROY) {
+        GadgetListState* state = State();
+        if (state && CurrentListWindow(state) == window) {
+            state->currentWindow = nullptr;
+            state->depth = 0;
+        }
+        FreeStack(record->savedContainerStack);
+        HeapFree(RuntimeHeap, 0, record);
+        RemovePropA(window, stackPropertyName);
+    }
+    return previousProc ? CallWindowProcA(previousProc, window, message, wParam, lParam)
+                        : DefWindowProcA(window, message, wParam, lParam);
+}
+
+void FreeGadget(int number) {
+    if (number == AutoNumber) {
+        Registry_FreeAll(GadgetRegistry);
+        return;
+    }
+    if (auto* gadget = static_cast<GadgetObject*>(Registry_Get(GadgetRegistry, number)))
+        DestroyWindow(gadget->control);
+}

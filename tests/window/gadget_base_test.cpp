@@ -1,0 +1,106 @@
+#include "event_probe.h"
+#include "runtime/window/gadget_base.h"
+#include "runtime/window/window.h"
+#include "runtime/window/window_procedure.h"
+#include "runtime_fixture.h"
+
+#include <commctrl.h>
+#include <stdio.h>
+
+#include <string>
+
+namespace {
+
+class GadgetBase : public RuntimeTest {
+  protected:
+    static HWND Open(int number, DWORD flags = 0) {
+        return reinterpret_cast<HWND>(
+            OpenAppWindow(number, 0, 0, 200, 100, "g", WINDOW_INVISIBLE | flags));
+    }
+    static GadgetStackRecord* RecordOf(HWND window) {
+        char name[32];
+        snprintf(name, sizeof name, "QV_GadgetStack_%i",
+                 static_cast<int>(reinterpret_cast<intptr_t>(GetModuleHandleA(nullptr))));
+        return static_cast<GadgetStackRecord*>(GetPropA(window, name));
+    }
+    static LONG_PTR ProcOf(HWND window) { return GetWindowLongPtrA(window, GWLP_WNDPROC); }
+};
+
+TEST_F(GadgetBase, EveryOpenedWindowIsTheCurrentListBehindTheSubclass) {
+    HWND window = Open(0);
+    EXPECT_EQ(ProcOf(window), reinterpret_cast<LONG_PTR>(GadgetStackProc));
+    EXPECT_EQ(SelectGadgetList(nullptr), window);
+    ASSERT_NE(RecordOf(window), nullptr);
+    EXPECT_EQ(RecordOf(window)->previousProc, AppWindowProc);
+    SendMessageA(window, WM_CLOSE, 0, 0); // reaches the window procedure behind
+    EXPECT_EQ(TakeEvents(CloseWindowEvent).size(), 1u);
+
+    HWND plain = Open(1, WINDOW_NO_GADGET_LIST);
+    EXPECT_EQ(ProcOf(plain), reinterpret_cast<LONG_PTR>(AppWindowProc));
+    EXPECT_EQ(SelectGadgetList(nullptr), window);
+}
+
+TEST_F(GadgetBase, EachListKeepsItsContainerStackAndIsSubclassedOnce) {
+    HWND a = Open(0);
+    GadgetListState* state = GadgetListBlock;
+    ASSERT_EQ(state->capacity, GADGET_STACK_CAPACITY);
+    HWND container = Open(2, WINDOW_NO_GADGET_LIST);
+    state->containerStack[0] = a;
+    state->containerStack[1] = container;
+    state->depth = 2;
+    HWND b = Open(1);
+    EXPECT_EQ(state->depth, 0);
+    EXPECT_EQ(SelectGadgetList(nullptr), b);
+    GadgetStackRecord* record = RecordOf(a);
+    EXPECT_EQ(SelectGadgetList(a), b);
+    EXPECT_EQ(state->depth, 2);
+    EXPECT_EQ(state->containerStack[1], container);
+    EXPECT_EQ(SelectGadgetList(a), a); // selected twice: the same record, one subclass
+    EXPECT_EQ(RecordOf(a), record);
+    EXPECT_EQ(record->previousProc, AppWindowProc);
+    EXPECT_EQ(state->depth, 2);
+}
+
+TEST_F(GadgetBase, DestroyingTheCurrentListLeavesNoneAndFreesItsRecord) {
+    HWND a = Open(0);
+    HWND b = Open(1);
+    size_t before = HeapBytesInUse(RuntimeHeap);
+    DestroyWindow(a); // not current: its record and saved stack go
+    EXPECT_LT(HeapBytesInUse(RuntimeHeap), before);
+    EXPECT_EQ(SelectGadgetList(nullptr), b);
+    DestroyWindow(b);
+    EXPECT_EQ(SelectGadgetList(nullptr), nullptr);
+    EXPECT_EQ(RecordOf(b), nullptr);
+}
+
+TEST_F(GadgetBase, GadgetsCommonControlsAndTheSharedWindowAreLookedAfter) {
+    HWND window = Open(0);
+    auto button = [&] {
+        return CreateWindowExA(0, "BUTTON", "", WS_CHILD, 0, 0, 10, 10, window, nullptr, nullptr,
+                               nullptr);
+    };
+    HWND controls[3] = {button(), button(), button()};
+    for (int i = 0; i < 3; ++i)
+        static_cast<GadgetObject*>(Registry_Allocate(GadgetRegistry, i))->control = controls[i];
+    FreeGadget(1);
+    EXPECT_FALSE(IsWindow(controls[1]));
+    EXPECT_TRUE(IsWindow(controls[0]));
+    FreeGadget(AutoNumber);
+    EXPECT_FALSE(IsWindow(controls[0]));
+    EXPECT_FALSE(IsWindow(controls[2]));
+
+    for (const char* name :
+         {WC_TABCONTROLA, HOTKEY_CLASSA, DATETIMEPICK_CLASSA, WC_COMBOBOXEXA, WC_IPADDRESSA}) {
+        WNDCLASSEXA info = {};
+        info.cbSize = sizeof info;
+        EXPECT_TRUE(GetClassInfoExA(nullptr, name, &info)) << name;
+    }
+
+    GadgetListBlock->sharedWindow = Open(5, WINDOW_NO_GADGET_LIST);
+    HWND shared = GadgetListBlock->sharedWindow;
+    EndGadgetLayer();
+    EXPECT_FALSE(IsWindow(shared));
+    EXPECT_EQ(GadgetListBlock->sharedWindow, nullptr);
+}
+
+} // namespace
