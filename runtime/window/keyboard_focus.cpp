@@ -9,8 +9,9 @@ namespace {
 
 const char HotkeyProperty[] = "QV_Hotkey";
 
+// A key that is down has its state's high bits set, 0x80 among them.
 bool KeyDown(int key) {
-    return GetKeyState(key) & 0x8000;
+    return GetKeyState(key) & 0x80;
 }
 
 bool ModifierDown() {
