@@ -24,7 +24,7 @@ void DrawTextSamples(const Scene& scene) {
     SetDrawingFont(scene.italic);
     DrawString(24, 58, "DejaVu Serif, italic: a second font", INK);
     SetDrawingFont(scene.body);
-    DrawString(400, 100, "Tab, Shift+Tab: the focus moves", INK);
+    DrawString(400, 100, "Tab, Shift+Tab: focus", INK);
     DrawAngledString(40, 236, "a line of text at 30 degrees", 30.0f, ACCENT);
 }
 
