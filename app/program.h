@@ -2,6 +2,7 @@
 #pragma once
 
 #include "runtime/core/layout.h"
+#include "runtime/core/lifecycle.h" // entry step 10 is its ShutdownRuntime
 
 #include <windows.h>
 
@@ -18,13 +19,12 @@ QV_ASSERT_SIZE(ProgramState, 36);
 
 extern ProgramState Program;
 
-// Entry steps 1-5: zero the state, make the runtime heap, start every library in order.
+// Entry steps 1-5: zero the state, make the runtime heap and start every library in order
+// (StartRuntimeLibraries).
 void StartRuntime();
 // Entry steps 6-9: open the screen library, window 0 and its screen, and run the frame loop.
 void OpenAndRun();
-// Every library's shutdown routine, in order.
-void ShutdownRuntime();
-// Entry steps 11-12: the string area and the runtime heap go last.
+// Entry steps 11-12: the string area and the runtime heap go last (EndRuntimeHeaps).
 void EndRuntime();
 // The whole run; ends the process with exit code 0.
 [[noreturn]] void RunProgram();

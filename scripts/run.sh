@@ -1,20 +1,32 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs ulvo.exe under Wine.
+# Installs what is missing, builds, and runs ulvo.exe under Wine. `run.sh gallery` runs the
+# gallery instead: the runtime is installed as a package into <tree>/install and the gallery
+# built against it in <tree>/gallery, as any program outside this tree would be.
 # With a display the program simply runs there until Escape or its close button ends it.
 # Without one it runs inside a Wine virtual desktop on a private Xvfb display: after a few
-# seconds a screenshot is saved to build/screenshot.png, Escape is held as a user would, and
-# the program's exit code is reported.
+# seconds a screenshot is saved to build/screenshot.png (the gallery's to build/gallery.png),
+# Escape is held as a user would, and the program's exit code is reported.
 set -eu
 . "$(dirname "${BASH_SOURCE[0]}")/env.sh"
 qv_prepare run
 tree=$QV_TREE
 program="$tree/ulvo.exe"
+screenshot="$QV_BUILD_ROOT/screenshot.png"
+if [ "${1:-}" = gallery ]; then
+    toolchain=$(sed -n 's/^CMAKE_TOOLCHAIN_FILE:[A-Z]*=//p' "$tree/CMakeCache.txt")
+    cmake --install "$tree" --prefix "$tree/install" >/dev/null
+    cmake -S "$QV_ROOT/examples/gallery" -B "$tree/gallery" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+        -DCMAKE_PREFIX_PATH="$tree/install" >/dev/null
+    cmake --build "$tree/gallery" -- --no-print-directory
+    program="$tree/gallery/gallery.exe"
+    screenshot="$QV_BUILD_ROOT/gallery.png"
+fi
 
 if [ -n "${DISPLAY:-}" ]; then
     set +e
     "$tree/wine-run" "$program"
     code=$?
-    echo "ulvo.exe exited with code $code"
+    echo "${program##*/} exited with code $code"
     exit $code
 fi
 
@@ -33,15 +45,15 @@ export DISPLAY=$display
 sleep 1
 
 "$QV_ROOT/cmake/wine-run.sh" "$program" &
-ulvo=$!
+running=$!
 sleep 6
-import -window root "$QV_BUILD_ROOT/screenshot.png" && echo "run: screenshot saved to $QV_BUILD_ROOT/screenshot.png"
+import -window root "$screenshot" && echo "run: screenshot saved to $screenshot"
 xdotool mousemove 512 384
 xdotool keydown Escape
 set +e
-for _ in $(seq 100); do kill -0 $ulvo 2>/dev/null || break; sleep 0.1; done
+for _ in $(seq 100); do kill -0 $running 2>/dev/null || break; sleep 0.1; done
 xdotool keyup Escape
-wait $ulvo
+wait $running
 code=$?
-echo "ulvo.exe exited with code $code"
+echo "${program##*/} exited with code $code"
 exit $code

@@ -31,6 +31,10 @@ bool TakeMessage(MSG* msg, int timeout) {
     return PeekMessageA(msg, nullptr, 0, 0, PM_REMOVE | PM_NOYIELD);
 }
 
+const EventQueue* CurrentEvent() {
+    return static_cast<const EventQueue*>(ThreadBlock_Get(EventQueueBlock));
+}
+
 } // namespace
 
 WindowThreadState* CreateWindowThreadState() {
@@ -63,4 +67,24 @@ int NextWindowEvent(int timeout) {
 
 int PollWindowEvent() {
     return NextWindowEvent(POLL_NO_WAIT);
+}
+
+int EventWindow() {
+    const EventQueue* queue = CurrentEvent();
+    return queue ? queue->window : 0;
+}
+
+int EventObject() {
+    const EventQueue* queue = CurrentEvent();
+    return queue ? queue->object : 0;
+}
+
+int EventType() {
+    const EventQueue* queue = CurrentEvent();
+    return queue ? queue->type : 0;
+}
+
+void* EventData() {
+    const EventQueue* queue = CurrentEvent();
+    return queue ? queue->data : nullptr;
 }

@@ -30,3 +30,12 @@ constexpr int POLL_WAIT_FOREVER = -1;
 int NextWindowEvent(int timeout);
 // NextWindowEvent without waiting.
 int PollWindowEvent();
+
+// The fields of the current event: the one the last poll handed out, or, while bound callbacks
+// run, the event they run for. -1 for the type when the last poll found no queued event; 0 for
+// every field before the event queue exists.
+int EventWindow();
+int EventObject();
+int EventType();
+// Valid until the next poll.
+void* EventData();

@@ -136,11 +136,44 @@ LRESULT CALLBACK GadgetStackProc(HWND window, UINT message, WPARAM wParam, LPARA
                         : DefWindowProcA(window, message, wParam, lParam);
 }
 
+intptr_t OpenGadget(int number, const char* className, const char* text, int x, int y, int width,
+                    int height, DWORD style, DWORD extendedStyle) {
+    GadgetListState* state = State();
+    if (!state)
+        return 0;
+    HWND parent =
+        state->depth == 0 ? state->currentWindow : state->containerStack[state->depth - 1];
+    if (!parent)
+        return 0;
+    auto* gadget = static_cast<GadgetObject*>(Registry_Allocate(GadgetRegistry, number));
+    if (!gadget)
+        return 0;
+    bool dynamic = number == AutoNumber;
+    if (dynamic)
+        number = Registry_NumberOf(gadget);
+    HWND control = CreateWindowExA(
+        extendedStyle, className, text, WS_CHILD | WS_VISIBLE | style, x, y, width, height, parent,
+        reinterpret_cast<HMENU>(static_cast<intptr_t>(number)), GetModuleHandleA(nullptr), nullptr);
+    if (!control) {
+        Registry_Release(GadgetRegistry, number);
+        return 0;
+    }
+    SetPropA(control, GADGET_ID_PROPERTY, reinterpret_cast<HANDLE>(static_cast<intptr_t>(number)));
+    SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(state->font), FALSE);
+    gadget->control = control;
+    return dynamic ? number : reinterpret_cast<intptr_t>(control);
+}
+
 void FreeGadget(int number) {
     if (number == AutoNumber) {
         Registry_FreeAll(GadgetRegistry);
         return;
     }
-    if (auto* gadget = static_cast<GadgetObject*>(Registry_Get(GadgetRegistry, number)))
-        DestroyWindow(gadget->control);
+    auto* gadget = static_cast<GadgetObject*>(Registry_Get(GadgetRegistry, number));
+    if (!gadget)
+        return;
+    DestroyWindow(gadget->control);
+    // Nothing else would ever take a kindless gadget's record out.
+    if (!gadget->kind)
+        Registry_Release(GadgetRegistry, number);
 }

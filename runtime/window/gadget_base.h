@@ -52,6 +52,9 @@ QV_ASSERT_SIZE(GadgetStackRecord, 24);
 
 constexpr int GADGET_STACK_CAPACITY = 10;
 
+// The property of a gadget's control that holds its number, equal to its identifier.
+constexpr char GADGET_ID_PROPERTY[] = "QV_ID";
+
 extern ObjectRegistry* GadgetRegistry;
 extern GadgetListState* GadgetListBlock;
 
@@ -62,5 +65,13 @@ void EndGadgetLayer();
 // null window only returns the current one.
 HWND SelectGadgetList(HWND window);
 LRESULT CALLBACK GadgetStackProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// A control of any window class as a gadget of no kind: a visible child (WS_CHILD | WS_VISIBLE
+// | style) of the current gadget list's window, or of its innermost open container, whose
+// identifier and "QV_ID" are the gadget's number, in the gadget list's font. number -1 asks for
+// a dynamic number. The control for a static number, the dynamic number for -1; 0 when there is
+// no gadget list or the control cannot be made (the number keeps no gadget then).
+intptr_t OpenGadget(int number, const char* className, const char* text, int x, int y, int width,
+                    int height, DWORD style, DWORD extendedStyle = 0);
 // The registry's free function: destroys the gadget's control; AutoNumber frees every gadget.
+// A gadget of no kind also leaves the registry.
 void FreeGadget(int number);

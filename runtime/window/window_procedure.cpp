@@ -11,7 +11,6 @@ namespace {
 
 const char FocusProperty[] = "QV_Focus";
 const char MdiGadgetProperty[] = "QV_MDI_Gadget";
-const char GadgetIdProperty[] = "QV_ID";
 
 // The runtime window a message belongs to: the window itself or its nearest ancestor with a
 // window number. Without one the number is -1.
@@ -260,7 +259,7 @@ LRESULT ForwardToGadget(HWND control, HWND window, UINT message, WPARAM wParam, 
     if (!control)
         return ResultUseDefault;
     // Only a control whose "QV_ID" agrees with its identifier is a gadget of this runtime.
-    int id = static_cast<int>(reinterpret_cast<intptr_t>(GetPropA(control, GadgetIdProperty)));
+    int id = static_cast<int>(reinterpret_cast<intptr_t>(GetPropA(control, GADGET_ID_PROPERTY)));
     if (id != GetWindowLongA(control, GWL_ID))
         return ResultUseDefault;
     auto* gadget = static_cast<GadgetObject*>(Registry_Get(GadgetRegistry, id));

@@ -1,5 +1,7 @@
 // Drives ulvo.exe the way a user does: it starts, shows its window, and ends with exit code 0
 // when Escape is held or its close button is clicked.
+#include "program_driver.h"
+
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -10,17 +12,8 @@
 
 namespace {
 
-// The directory of the test's own executable: tests/ of the build tree.
-std::string TestsDirectory() {
-    char path[MAX_PATH];
-    GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string own(path);
-    return own.substr(0, own.find_last_of("\\/"));
-}
-
 std::string ProgramPath() {
-    std::string tests = TestsDirectory();
-    return tests.substr(0, tests.find_last_of("\\/")) + "\\ulvo.exe";
+    return BuildTree() + "\\ulvo.exe";
 }
 
 // A copy of the program under a name of its own, for which Wine's per-program configuration
@@ -52,71 +45,6 @@ struct ProgramWithoutDirect3D {
     }
 };
 
-bool RunCommand(const std::string& command) {
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    std::string line = command;
-    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process))
-        return false;
-    WaitForSingleObject(process.hProcess, 60000);
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
-    return true;
-}
-
-struct Program {
-    PROCESS_INFORMATION process = {};
-    bool Start(const std::string& path = ProgramPath()) {
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof startup;
-        return CreateProcessA(path.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                              &startup, &process);
-    }
-    // The exit code, or -1 if it has not ended within the time.
-    long WaitForExit(DWORD milliseconds) {
-        if (WaitForSingleObject(process.hProcess, milliseconds) != WAIT_OBJECT_0)
-            return -1;
-        DWORD code = 0;
-        GetExitCodeProcess(process.hProcess, &code);
-        return static_cast<long>(code);
-    }
-    ~Program() {
-        if (process.hProcess) {
-            if (WaitForSingleObject(process.hProcess, 0) != WAIT_OBJECT_0) {
-                TerminateProcess(process.hProcess, 99);
-                WaitForSingleObject(process.hProcess, 5000); // its file may be deleted next
-            }
-            CloseHandle(process.hProcess);
-            CloseHandle(process.hThread);
-        }
-    }
-};
-
-// The program's window: other tests running at the same time may show windows of that name.
-HWND WindowOf(DWORD processId) {
-    for (HWND window = nullptr;
-         (window = FindWindowExA(nullptr, window, "WindowClass_0", "Ulvo"));) {
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (owner == processId)
-            return window;
-    }
-    return nullptr;
-}
-
-// The window once it is shown: the program creates it, then centres it, then shows it.
-HWND WaitForWindow(DWORD processId, DWORD milliseconds) {
-    for (DWORD waited = 0; waited < milliseconds; waited += 50) {
-        HWND window = WindowOf(processId);
-        if (window && IsWindowVisible(window))
-            return window;
-        Sleep(50);
-    }
-    return nullptr;
-}
-
 void PressEscape(bool down) {
     INPUT input = {};
     input.type = INPUT_KEYBOARD;
@@ -127,8 +55,8 @@ void PressEscape(bool down) {
 
 TEST(Ulvo, ShowsItsCentredWindowAndEndsWithZeroWhenEscapeIsHeld) {
     Program program;
-    ASSERT_TRUE(program.Start()) << ProgramPath();
-    HWND window = WaitForWindow(program.process.dwProcessId, 20000);
+    ASSERT_TRUE(program.Start(ProgramPath())) << ProgramPath();
+    HWND window = WaitForWindow(program.process.dwProcessId, 20000, "Ulvo");
     ASSERT_NE(window, nullptr);
 
     RECT client;
@@ -149,31 +77,11 @@ TEST(Ulvo, ShowsItsCentredWindowAndEndsWithZeroWhenEscapeIsHeld) {
 
 TEST(Ulvo, ClosingTheWindowEndsItWithZero) {
     Program program;
-    ASSERT_TRUE(program.Start());
-    HWND window = WaitForWindow(program.process.dwProcessId, 20000);
+    ASSERT_TRUE(program.Start(ProgramPath()));
+    HWND window = WaitForWindow(program.process.dwProcessId, 20000, "Ulvo");
     ASSERT_NE(window, nullptr);
     PostMessageA(window, WM_CLOSE, 0, 0);
     EXPECT_EQ(program.WaitForExit(30000), 0);
-}
-
-// The middle of the close button, found as the window manager sees it: the points along the
-// caption where the window answers HTCLOSE.
-POINT CloseButtonOf(HWND window) {
-    RECT outer;
-    GetWindowRect(window, &outer);
-    int y = outer.top + GetSystemMetrics(SM_CYFRAME) + GetSystemMetrics(SM_CYCAPTION) / 2;
-    int first = 0, last = -1;
-    for (int x = outer.right - 1; x > outer.left; --x) {
-        LRESULT hit = SendMessageA(window, WM_NCHITTEST, 0, MAKELPARAM(x, y));
-        if (hit == HTCLOSE) {
-            first = x;
-            if (last < 0)
-                last = x;
-        } else if (last >= 0) {
-            break;
-        }
-    }
-    return {(first + last) / 2, y};
 }
 
 // Run by its own CTest entry inside a Wine virtual desktop, where Wine draws the caption and
@@ -182,8 +90,8 @@ TEST(Ulvo, AClickOnTheCloseButtonEndsItWithZeroAndGarbagePostsDoNotDisturbIt) {
     if (!getenv("QV_VIRTUAL_DESKTOP"))
         GTEST_SKIP() << "needs a virtual desktop of its own";
     Program program;
-    ASSERT_TRUE(program.Start());
-    HWND window = WaitForWindow(program.process.dwProcessId, 20000);
+    ASSERT_TRUE(program.Start(ProgramPath()));
+    HWND window = WaitForWindow(program.process.dwProcessId, 20000, "Ulvo");
     ASSERT_NE(window, nullptr);
 
     // Another process posts the posted-event message with lParams that are no records. The
@@ -194,11 +102,7 @@ TEST(Ulvo, AClickOnTheCloseButtonEndsItWithZeroAndGarbagePostsDoNotDisturbIt) {
     ASSERT_TRUE(RunCommand(poster));
     EXPECT_EQ(program.WaitForExit(500), -1) << "the program runs on";
 
-    POINT button = CloseButtonOf(window);
-    ASSERT_GT(button.x, 0) << "no close button on the caption";
-    char click[128];
-    snprintf(click, sizeof click, "/usr/bin/xdotool mousemove %ld %ld click 1", button.x, button.y);
-    ASSERT_TRUE(RunCommand(click));
+    ASSERT_TRUE(ClickCloseButton(window)) << "no close button on the caption, or no xdotool";
     EXPECT_EQ(program.WaitForExit(60000), 0);
 }
 
@@ -211,7 +115,7 @@ TEST(Ulvo, WithoutTheThreeDLibraryShowsNoWindowAndEndsWithZero) {
     bool windowSeen = false;
     long code = -1;
     for (int waited = 0; waited < 20000 && code == -1; waited += 20) {
-        windowSeen = windowSeen || WindowOf(program.process.dwProcessId);
+        windowSeen = windowSeen || WindowOf(program.process.dwProcessId, "Ulvo");
         code = program.WaitForExit(20);
     }
     EXPECT_EQ(code, 0);

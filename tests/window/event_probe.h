@@ -33,8 +33,7 @@ inline int Poll(int timeout = 0) {
     bool queued = EventQueueBlock->head != nullptr; // a poll hands out queued events first
     int code = NextWindowEvent(timeout);
     if (queued)
-        polledEvents.push_back(
-            {code, EventQueueBlock->object, EventQueueBlock->window, EventQueueBlock->type});
+        polledEvents.push_back({code, EventObject(), EventWindow(), EventType()});
     return code;
 }
 

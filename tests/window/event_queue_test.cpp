@@ -48,7 +48,7 @@ TEST_F(EventQueueTest, IdenticalEventsInARowMergeBelowTheUnmergedCodes) {
     Queue(FIRST_UNMERGED_EVENT);
     Queue(FIRST_UNMERGED_EVENT);
     EXPECT_EQ(Codes(), (std::vector<int>{70000, 70000, 65536, 65536}));
-    EXPECT_EQ(EventQueueBlock->type, -1);
+    EXPECT_EQ(EventType(), -1);
 }
 
 TEST_F(EventQueueTest, PurgeDropsOnlyThatWindowsEventsAndKeepsTheQueueUsable) {
@@ -86,7 +86,7 @@ TEST_F(EventQueueTest, DataIsReleasedByTheFollowingPollAndNeverLeaks) {
     EXPECT_EQ(released.size(), 1u);
 
     EXPECT_EQ(PollWindowEvent(), 70000);
-    EXPECT_EQ(EventQueueBlock->data, &first);
+    EXPECT_EQ(EventData(), &first);
     EXPECT_EQ(released.size(), 1u); // still current
     EXPECT_EQ(PollWindowEvent(), RepaintEvent);
     EXPECT_EQ(released, (std::vector<void*>{&merged, &first}));

@@ -103,4 +103,42 @@ TEST_F(GadgetBase, GadgetsCommonControlsAndTheSharedWindowAreLookedAfter) {
     EXPECT_EQ(GadgetListBlock->sharedWindow, nullptr);
 }
 
+TEST_F(GadgetBase, OpenGadgetPlacesAControlOfAnyClassThatReportsItsNumber) {
+    HWND window = Open(0);
+    HWND button = reinterpret_cast<HWND>(OpenGadget(7, "BUTTON", "OK", 5, 6, 60, 20, WS_TABSTOP));
+    ASSERT_NE(button, nullptr);
+    EXPECT_EQ(GetParent(button), window);
+    EXPECT_EQ(GetWindowLongA(button, GWL_ID), 7);
+    EXPECT_EQ(GetPropA(button, "QV_ID"), reinterpret_cast<HANDLE>(7));
+    EXPECT_EQ(GetWindowLongA(button, GWL_STYLE) & (WS_CHILD | WS_VISIBLE | WS_TABSTOP),
+              static_cast<LONG>(WS_CHILD | WS_VISIBLE | WS_TABSTOP));
+    EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageA(button, WM_GETFONT, 0, 0)),
+              GadgetListBlock->font);
+    SendMessageA(button, BM_CLICK, 0, 0);
+    EXPECT_EQ(TakeEvents(GadgetEvent), (std::vector<PolledEvent>{{GadgetEvent, 7, 0, BN_CLICKED}}));
+
+    // A dynamic number goes inside the innermost open container; freeing takes the record too.
+    HWND container = Open(2, WINDOW_NO_GADGET_LIST);
+    GadgetListBlock->containerStack[0] = window;
+    GadgetListBlock->containerStack[1] = container;
+    GadgetListBlock->depth = 2;
+    intptr_t number = OpenGadget(AutoNumber, "EDIT", "", 0, 0, 50, 20, 0);
+    auto* gadget =
+        static_cast<GadgetObject*>(Registry_Get(GadgetRegistry, static_cast<int>(number)));
+    ASSERT_NE(gadget, nullptr);
+    EXPECT_EQ(GetParent(gadget->control), container);
+    EXPECT_EQ(GetWindowLongA(gadget->control, GWL_ID), static_cast<LONG>(number));
+    HWND edit = gadget->control;
+    FreeGadget(static_cast<int>(number));
+    EXPECT_FALSE(IsWindow(edit));
+    EXPECT_EQ(Registry_Get(GadgetRegistry, static_cast<int>(number)), nullptr);
+
+    // No such class, or no gadget list: nothing is made and the number stays free.
+    EXPECT_EQ(OpenGadget(8, "NoSuchClass", "", 0, 0, 1, 1, 0), 0);
+    EXPECT_EQ(Registry_Get(GadgetRegistry, 8), nullptr);
+    DestroyWindow(container);
+    DestroyWindow(window);
+    EXPECT_EQ(OpenGadget(9, "BUTTON", "", 0, 0, 1, 1, 0), 0);
+}
+
 } // namespace

@@ -1,0 +1,150 @@
+// Drives the gallery, as the package test built it against the installed runtime, inside a
+// virtual desktop of its own: its picture is on the screen where it belongs, Tab and Shift+Tab
+// move the focus among its controls, a click on a button comes back as a gadget event in its
+// title, and its close button ends it with exit code 0.
+#include "examples/gallery/layout.h"
+#include "program_driver.h"
+#include "runtime/window/event_queue.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+
+#include <string>
+
+namespace {
+
+class Gallery : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::string path = BuildTree() + "\\package-test\\gallery\\gallery.exe";
+        ASSERT_TRUE(program.Start(path)) << path;
+        window = WaitForWindow(program.process.dwProcessId, 20000);
+        ASSERT_NE(window, nullptr);
+    }
+
+    // The screen's pixel at a point of the gallery's client area.
+    COLORREF PixelAt(int x, int y) const {
+        POINT point = {x, y};
+        ClientToScreen(window, &point);
+        HDC screen = GetDC(nullptr);
+        COLORREF color = GetPixel(screen, point.x, point.y);
+        ReleaseDC(nullptr, screen);
+        return color;
+    }
+
+    // The gadget number of the control that has the gallery's keyboard focus, or 0.
+    int FocusedGadget() const {
+        GUITHREADINFO info = {};
+        info.cbSize = sizeof info;
+        if (!GetGUIThreadInfo(program.process.dwThreadId, &info) || !info.hwndFocus)
+            return 0;
+        return GetDlgCtrlID(info.hwndFocus);
+    }
+
+    std::string Title() const {
+        char title[256] = "";
+        GetWindowTextA(window, title, sizeof title);
+        return title;
+    }
+
+    Program program;
+    HWND window = nullptr;
+};
+
+// Polls until the condition holds or ten seconds have passed: the gallery answers input as it
+// polls its events.
+template <typename Condition> bool Eventually(Condition condition) {
+    for (int waited = 0; waited < 10000; waited += 20) {
+        if (condition())
+            return true;
+        Sleep(20);
+    }
+    return condition();
+}
+
+bool Near(COLORREF a, COLORREF b, int tolerance) {
+    return abs(GetRValue(a) - GetRValue(b)) <= tolerance &&
+           abs(GetGValue(a) - GetGValue(b)) <= tolerance &&
+           abs(GetBValue(a) - GetBValue(b)) <= tolerance;
+}
+
+COLORREF Blend(COLORREF source, COLORREF beneath, int alpha) {
+    auto mix = [&](int s, int d) { return (s * alpha + d * (255 - alpha)) / 255; };
+    return RGB(mix(GetRValue(source), GetRValue(beneath)),
+               mix(GetGValue(source), GetGValue(beneath)),
+               mix(GetBValue(source), GetBValue(beneath)));
+}
+
+void Press(WORD key, bool withShift) {
+    INPUT inputs[4] = {};
+    int count = 0;
+    auto add = [&](WORD vk, DWORD flags) {
+        inputs[count].type = INPUT_KEYBOARD;
+        inputs[count].ki.wVk = vk;
+        inputs[count++].ki.dwFlags = flags;
+    };
+    if (withShift)
+        add(VK_SHIFT, 0);
+    add(key, 0);
+    add(key, KEYEVENTF_KEYUP);
+    if (withShift)
+        add(VK_SHIFT, KEYEVENTF_KEYUP);
+    SendInput(count, inputs, sizeof(INPUT));
+}
+
+TEST_F(Gallery, ShowsTheDecodedPictureAtItsOwnSizeScaledUpAndBlendedOverTheBand) {
+    // The centre of every cell: exact at its own size and scaled up (the filter is flat inside a
+    // cell), half way to what lies beneath where blended.
+    auto centre = [](int index) { return index * PICTURE_CELL + PICTURE_CELL / 2; };
+    ASSERT_TRUE(Eventually([&] {
+        return PixelAt(PICTURE_X + centre(0), PICTURE_Y + centre(0)) == PICTURE_COLORS[0][0];
+    })) << "the picture never appeared";
+    for (int row = 0; row < PICTURE_ROWS; ++row) {
+        for (int column = 0; column < PICTURE_COLUMNS; ++column) {
+            COLORREF color = PICTURE_COLORS[row][column];
+            int x = centre(column), y = centre(row);
+            EXPECT_EQ(PixelAt(PICTURE_X + x, PICTURE_Y + y), color) << row << "," << column;
+            EXPECT_TRUE(
+                Near(PixelAt(SCALED_X + SCALE_FACTOR * x, SCALED_Y + SCALE_FACTOR * y), color, 1))
+                << row << "," << column;
+            COLORREF beneath = BLENDED_Y + y >= BAND_Y ? BAND_COLOR : BACKGROUND_COLOR;
+            EXPECT_TRUE(
+                Near(PixelAt(BLENDED_X + x, BLENDED_Y + y), Blend(color, beneath, BLEND_ALPHA), 2))
+                << row << "," << column;
+        }
+    }
+}
+
+TEST_F(Gallery, TabAndShiftTabMoveTheFocusAndAClickedButtonComesBackAsAGadgetEvent) {
+    // From the window itself to the first control, on to the rich edit, back, and round from
+    // the first control to the last.
+    const struct {
+        bool shift;
+        int focused;
+    } steps[] = {{false, BUTTON_ONE}, {false, BUTTON_TWO}, {false, EDIT_FIELD}, {false, RICH_EDIT},
+                 {true, EDIT_FIELD},  {true, BUTTON_TWO},  {true, BUTTON_ONE},  {true, RICH_EDIT}};
+    int step = 0;
+    for (const auto& expected : steps) {
+        Press(VK_TAB, expected.shift);
+        EXPECT_TRUE(Eventually([&] { return FocusedGadget() == expected.focused; }))
+            << "step " << step << ": focus on " << FocusedGadget();
+        ++step;
+    }
+
+    RECT button;
+    GetWindowRect(GetDlgItem(window, BUTTON_TWO), &button);
+    ASSERT_TRUE(ClickAt({(button.left + button.right) / 2, (button.top + button.bottom) / 2}));
+    char clicked[128];
+    snprintf(clicked, sizeof clicked, GALLERY_TITLE_EVENT, GadgetEvent, 0, BUTTON_TWO, BN_CLICKED);
+    EXPECT_TRUE(Eventually([&] { return Title() == clicked; })) << Title();
+}
+
+TEST_F(Gallery, ItsCloseButtonEndsItWithZero) {
+    ASSERT_TRUE(ClickCloseButton(window)) << "no close button on the caption, or no xdotool";
+    EXPECT_EQ(program.WaitForExit(30000), 0);
+}
+
+} // namespace
