@@ -13,9 +13,10 @@ TEST_F(Endurance, HundredThousandFramesLeakNothing) {
     for (int i = 0; i < 10; ++i) {
         DrawFrame();
         PresentFrame();
+        PollWindowEvent();
     }
     size_t settled = HeapBytesInUse(RuntimeHeap);
-    DWORD gdiObjects = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+    DWORD gdiObjects = GdiObjectCount();
     for (int i = 0; i < 100000; ++i) {
         DrawFrame();
         PresentFrame();
@@ -23,7 +24,9 @@ TEST_F(Endurance, HundredThousandFramesLeakNothing) {
             PollWindowEvent();
     }
     EXPECT_EQ(HeapBytesInUse(RuntimeHeap), settled);
-    EXPECT_LE(GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS), gdiObjects);
+    // Wine makes a few objects once, late (caption painting, caches); an object lost per frame
+    // or per poll would add a hundred or more.
+    EXPECT_LT(GdiObjectCount(), gdiObjects + 50);
 
     std::vector<uint32_t> pixels(640 * 480);
     DrawFrame();

@@ -42,17 +42,6 @@ TEST_F(DrawingContextTest, NoCurrentContextDrawsNothing) {
     EXPECT_EQ(canvas.CountOf(0xFFFFFF), 0);
 }
 
-// Live GDI objects of the process. Wine leaves GetGuiResources at 0 but accepts a handle's bare
-// table index, so there every index is probed.
-int GdiObjectCount() {
-    if (DWORD counted = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS))
-        return static_cast<int>(counted);
-    int count = 0;
-    for (uintptr_t index = 1; index < 0x10000; ++index)
-        count += GetObjectType(reinterpret_cast<HGDIOBJ>(index)) != 0;
-    return count;
-}
-
 // An output function makes its context current at once; until BeginDrawing starts it, the
 // entry points leave it alone, so start finds nothing of theirs to lose.
 TEST_F(DrawingContextTest, EntryPointsWaitForTheSpanToBegin) {
@@ -72,7 +61,7 @@ TEST_F(DrawingContextTest, EntryPointsWaitForTheSpanToBegin) {
     // The first spans let GDI make what it makes once.
     span(PlainOutput(canvas.dc));
     span(surface.Output(FORMAT_XRGB8888));
-    int before = GdiObjectCount();
+    DWORD before = GdiObjectCount();
     ASSERT_GT(before, 0);
     for (int i = 0; i < 10; ++i) {
         span(PlainOutput(canvas.dc));
