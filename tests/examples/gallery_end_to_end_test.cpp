@@ -21,7 +21,7 @@ class Gallery : public ::testing::Test {
     void SetUp() override {
         std::string path = BuildTree() + "\\package-test\\gallery\\gallery.exe";
         ASSERT_TRUE(program.Start(path)) << path;
-        window = WaitForWindow(program.process.dwProcessId, 20000);
+        window = WaitForWindow(program.process.dwProcessId, Patience);
         ASSERT_NE(window, nullptr);
     }
 
@@ -144,7 +144,7 @@ TEST_F(Gallery, TabAndShiftTabMoveTheFocusAndAClickedButtonComesBackAsAGadgetEve
 
 TEST_F(Gallery, ItsCloseButtonEndsItWithZero) {
     ASSERT_TRUE(ClickCloseButton(window)) << "no close button on the caption, or no xdotool";
-    EXPECT_EQ(program.WaitForExit(30000), 0);
+    EXPECT_EQ(program.WaitForExit(Patience), 0);
 }
 
 } // namespace
