@@ -54,10 +54,10 @@ class Gallery : public ::testing::Test {
     HWND window = nullptr;
 };
 
-// Polls until the condition holds or ten seconds have passed: the gallery answers input as it
-// polls its events.
+// Polls until the condition holds or the patience runs out: the gallery answers input as it
+// polls its events, which under emulation can take many seconds.
 template <typename Condition> bool Eventually(Condition condition) {
-    for (int waited = 0; waited < 10000; waited += 20) {
+    for (DWORD waited = 0; waited < Patience; waited += 20) {
         if (condition())
             return true;
         Sleep(20);
