@@ -20,8 +20,8 @@ start=$(seconds)
 # Every prefix the tests use is made before they start, so that no test spends its time on it:
 # the tree's own, and the one of each virtual desktop a test asks for. The tree's wrapper makes
 # a prefix where there is none, then Wine prints its version; the prefixes are made side by
-# side, as making one keeps one processor busy at most. One made here is 32-bit only: made in about
-# half the time of a WoW64 one, and half its size.
+# side, as making one keeps one processor busy at most. One made here is 32-bit only, made in
+# about half the time of a WoW64 one.
 desktops=$(ctest --show-only=json-v1 | grep -o '"QV_VIRTUAL_DESKTOP=[^"]*"' | sort -u |
     sed 's/"QV_VIRTUAL_DESKTOP=\(.*\)"/\1/')
 makers=()
