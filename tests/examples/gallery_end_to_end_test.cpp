@@ -44,6 +44,14 @@ class Gallery : public ::testing::Test {
         return GetDlgCtrlID(info.hwndFocus);
     }
 
+    // Whether the gallery's thread has made its window the active one. A key pressed before
+    // goes elsewhere, and under emulation that comes seconds after the window is shown.
+    bool Active() const {
+        GUITHREADINFO info = {};
+        info.cbSize = sizeof info;
+        return GetGUIThreadInfo(program.process.dwThreadId, &info) && info.hwndActive == window;
+    }
+
     std::string Title() const {
         char title[256] = "";
         GetWindowTextA(window, title, sizeof title);
@@ -126,6 +134,7 @@ TEST_F(Gallery, TabAndShiftTabMoveTheFocusAndAClickedButtonComesBackAsAGadgetEve
         int focused;
     } steps[] = {{false, BUTTON_ONE}, {false, BUTTON_TWO}, {false, EDIT_FIELD}, {false, RICH_EDIT},
                  {true, EDIT_FIELD},  {true, BUTTON_TWO},  {true, BUTTON_ONE},  {true, RICH_EDIT}};
+    ASSERT_TRUE(Eventually([&] { return Active(); })) << "the window never became active";
     int step = 0;
     for (const auto& expected : steps) {
         Press(VK_TAB, expected.shift);
