@@ -50,8 +50,8 @@ if [ ! -f "$initramfs" ] || [ "$here/init.sh" -nt "$initramfs" ]; then
     rm -rf "$staging"
 fi
 
-# The results share carries the job in and CTest's output and exit code out; a Wine prefix
-# made in the machine comes back as a tar on a raw disk, much faster than written over 9p.
+# The results share carries the job in and CTest's output and exit code out; the Wine prefixes
+# made in the machine come back as a tar on a raw disk, much faster than written over 9p.
 results=$cache/results
 disk=$cache/prefixes.tar
 rm -rf "$results" "$disk"
