@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs what building, testing and running need on Debian 12, only where it is missing.
+# `setup.sh vm` adds the virtual machine that runs the PE32 tests where this kernel cannot.
 set -eu
 
 packages=(wine wine32:i386 wine64 g++-mingw-w64-i686 g++-mingw-w64-x86-64 xvfb xauth
@@ -7,6 +8,9 @@ packages=(wine wine32:i386 wine64 g++-mingw-w64-i686 g++-mingw-w64-x86-64 xvfb x
           fonts-dejavu-core
           cmake make googletest imagemagick xdotool
           clang libclang-rt-14-dev libstb-dev)
+if [ "${1:-}" = vm ]; then
+    packages+=(qemu-system-x86 busybox-static)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -8,6 +8,10 @@
 
 #include <string>
 
+// How long a start, an end or a helper may take: generous, as the suite runs in parallel and
+// also under software emulation, where starting a program alone takes tens of seconds.
+const DWORD Patience = 120000;
+
 // The directory of the test's own executable: tests/ of the build tree.
 inline std::string TestsDirectory() {
     char path[MAX_PATH];
@@ -31,7 +35,7 @@ inline bool RunCommand(const std::string& command) {
     if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                         &process))
         return false;
-    WaitForSingleObject(process.hProcess, 60000);
+    WaitForSingleObject(process.hProcess, Patience);
     CloseHandle(process.hProcess);
     CloseHandle(process.hThread);
     return true;

@@ -56,7 +56,7 @@ void PressEscape(bool down) {
 TEST(Ulvo, ShowsItsCentredWindowAndEndsWithZeroWhenEscapeIsHeld) {
     Program program;
     ASSERT_TRUE(program.Start(ProgramPath())) << ProgramPath();
-    HWND window = WaitForWindow(program.process.dwProcessId, 20000, "Ulvo");
+    HWND window = WaitForWindow(program.process.dwProcessId, Patience, "Ulvo");
     ASSERT_NE(window, nullptr);
 
     RECT client;
@@ -69,8 +69,14 @@ TEST(Ulvo, ShowsItsCentredWindowAndEndsWithZeroWhenEscapeIsHeld) {
     EXPECT_EQ(outer.top, (GetSystemMetrics(SM_CYSCREEN) - (outer.bottom - outer.top)) / 2);
     EXPECT_EQ(program.WaitForExit(1000), -1) << "the program runs until it is asked to end";
 
-    PressEscape(true);
-    long code = program.WaitForExit(30000); // generous: CI runs the suite in parallel
+    // Held as a keyboard holds it: the press repeats. One press alone can be lost where the
+    // window takes the X focus late (under emulation): Wine then sets every key to X's own
+    // state, which knows nothing of SendInput.
+    long code = -1;
+    for (DWORD waited = 0; code == -1 && waited < Patience; waited += 100) {
+        PressEscape(true);
+        code = program.WaitForExit(100);
+    }
     PressEscape(false);
     EXPECT_EQ(code, 0);
 }
@@ -78,10 +84,10 @@ TEST(Ulvo, ShowsItsCentredWindowAndEndsWithZeroWhenEscapeIsHeld) {
 TEST(Ulvo, ClosingTheWindowEndsItWithZero) {
     Program program;
     ASSERT_TRUE(program.Start(ProgramPath()));
-    HWND window = WaitForWindow(program.process.dwProcessId, 20000, "Ulvo");
+    HWND window = WaitForWindow(program.process.dwProcessId, Patience, "Ulvo");
     ASSERT_NE(window, nullptr);
     PostMessageA(window, WM_CLOSE, 0, 0);
-    EXPECT_EQ(program.WaitForExit(30000), 0);
+    EXPECT_EQ(program.WaitForExit(Patience), 0);
 }
 
 // Run by its own CTest entry inside a Wine virtual desktop, where Wine draws the caption and
@@ -91,7 +97,7 @@ TEST(Ulvo, AClickOnTheCloseButtonEndsItWithZeroAndGarbagePostsDoNotDisturbIt) {
         GTEST_SKIP() << "needs a virtual desktop of its own";
     Program program;
     ASSERT_TRUE(program.Start(ProgramPath()));
-    HWND window = WaitForWindow(program.process.dwProcessId, 20000, "Ulvo");
+    HWND window = WaitForWindow(program.process.dwProcessId, Patience, "Ulvo");
     ASSERT_NE(window, nullptr);
 
     // Another process posts the posted-event message with lParams that are no records. The
@@ -103,7 +109,7 @@ TEST(Ulvo, AClickOnTheCloseButtonEndsItWithZeroAndGarbagePostsDoNotDisturbIt) {
     EXPECT_EQ(program.WaitForExit(500), -1) << "the program runs on";
 
     ASSERT_TRUE(ClickCloseButton(window)) << "no close button on the caption, or no xdotool";
-    EXPECT_EQ(program.WaitForExit(60000), 0);
+    EXPECT_EQ(program.WaitForExit(Patience), 0);
 }
 
 // Should the override not take, the program shows its window and runs on, and the case fails.
@@ -114,7 +120,7 @@ TEST(Ulvo, WithoutTheThreeDLibraryShowsNoWindowAndEndsWithZero) {
     ASSERT_TRUE(program.Start(copy.path));
     bool windowSeen = false;
     long code = -1;
-    for (int waited = 0; waited < 20000 && code == -1; waited += 20) {
+    for (DWORD waited = 0; waited < Patience && code == -1; waited += 20) {
         windowSeen = windowSeen || WindowOf(program.process.dwProcessId, "Ulvo");
         code = program.WaitForExit(20);
     }

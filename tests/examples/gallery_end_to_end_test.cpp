@@ -21,7 +21,7 @@ class Gallery : public ::testing::Test {
     void SetUp() override {
         std::string path = BuildTree() + "\\package-test\\gallery\\gallery.exe";
         ASSERT_TRUE(program.Start(path)) << path;
-        window = WaitForWindow(program.process.dwProcessId, 20000);
+        window = WaitForWindow(program.process.dwProcessId, Patience);
         ASSERT_NE(window, nullptr);
     }
 
@@ -44,6 +44,14 @@ class Gallery : public ::testing::Test {
         return GetDlgCtrlID(info.hwndFocus);
     }
 
+    // Whether the gallery's thread has made its window the active one. A key pressed before
+    // goes elsewhere, and under emulation that comes seconds after the window is shown.
+    bool Active() const {
+        GUITHREADINFO info = {};
+        info.cbSize = sizeof info;
+        return GetGUIThreadInfo(program.process.dwThreadId, &info) && info.hwndActive == window;
+    }
+
     std::string Title() const {
         char title[256] = "";
         GetWindowTextA(window, title, sizeof title);
@@ -54,10 +62,10 @@ class Gallery : public ::testing::Test {
     HWND window = nullptr;
 };
 
-// Polls until the condition holds or ten seconds have passed: the gallery answers input as it
-// polls its events.
+// Polls until the condition holds or the patience runs out: the gallery answers input as it
+// polls its events, which under emulation can take many seconds.
 template <typename Condition> bool Eventually(Condition condition) {
-    for (int waited = 0; waited < 10000; waited += 20) {
+    for (DWORD waited = 0; waited < Patience; waited += 20) {
         if (condition())
             return true;
         Sleep(20);
@@ -126,6 +134,7 @@ TEST_F(Gallery, TabAndShiftTabMoveTheFocusAndAClickedButtonComesBackAsAGadgetEve
         int focused;
     } steps[] = {{false, BUTTON_ONE}, {false, BUTTON_TWO}, {false, EDIT_FIELD}, {false, RICH_EDIT},
                  {true, EDIT_FIELD},  {true, BUTTON_TWO},  {true, BUTTON_ONE},  {true, RICH_EDIT}};
+    ASSERT_TRUE(Eventually([&] { return Active(); })) << "the window never became active";
     int step = 0;
     for (const auto& expected : steps) {
         Press(VK_TAB, expected.shift);
@@ -144,7 +153,7 @@ TEST_F(Gallery, TabAndShiftTabMoveTheFocusAndAClickedButtonComesBackAsAGadgetEve
 
 TEST_F(Gallery, ItsCloseButtonEndsItWithZero) {
     ASSERT_TRUE(ClickCloseButton(window)) << "no close button on the caption, or no xdotool";
-    EXPECT_EQ(program.WaitForExit(30000), 0);
+    EXPECT_EQ(program.WaitForExit(Patience), 0);
 }
 
 } // namespace
