@@ -44,7 +44,16 @@ mkdir -p "$root/dev/pts" "$root/dev/shm"
 mount -t devpts devpts "$root/dev/pts"
 for dir in dev/shm tmp run; do mount -t tmpfs tmpfs "$root/$dir"; done
 chmod 1777 "$root/tmp" "$root/dev/shm"
-mkdir "$root/run/pe32vm"
+# A checkout under /tmp or /run (its path comes as qv_root= on the kernel's command line) would
+# be hidden by the machine's own tmpfs there, so it is laid over it as the other folders are.
+case ${qv_root:-} in
+/tmp/?* | /run/?*)
+    mkdir -p "$root$qv_root" "/rw/upper$qv_root" "/rw/work$qv_root"
+    mount -t overlay -o "lowerdir=/host$qv_root,upperdir=/rw/upper$qv_root,workdir=/rw/work$qv_root" \
+        overlay "$root$qv_root"
+    ;;
+esac
+mkdir -p "$root/run/pe32vm"
 mount -t 9p -o trans=virtio,version=9p2000.L results "$root/run/pe32vm"
 
 chroot "$root" /bin/bash /run/pe32vm/job

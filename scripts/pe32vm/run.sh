@@ -68,7 +68,8 @@ start=$SECONDS
 # and makes the guest kernel oops on Wine's, so SMAP is off.
 timeout 45m qemu-system-x86_64 -accel tcg -cpu max,-smap -smp 2 -m 4G \
     -nodefaults -no-user-config -display none -no-reboot -serial stdio \
-    -kernel "$cache/vmlinuz" -initrd "$initramfs" -append "console=ttyS0 quiet panic=-1" \
+    -kernel "$cache/vmlinuz" -initrd "$initramfs" \
+    -append "console=ttyS0 quiet panic=-1 qv_root=$QV_ROOT" \
     -virtfs local,path=/,mount_tag=host,security_model=none,readonly=on,multidevs=forbid \
     -virtfs "local,path=$results,mount_tag=results,security_model=none" \
     -drive "file=$disk,format=raw,if=virtio" </dev/null | sed -u 's/\r$//' || true
