@@ -83,13 +83,15 @@ inline HWND WindowOf(DWORD processId, const char* title = nullptr) {
     return nullptr;
 }
 
-// The window once it is shown: a program creates it, then centres it, then shows it.
-inline HWND WaitForWindow(DWORD processId, DWORD milliseconds, const char* title = nullptr) {
+// The window once it is shown: a program creates it, then centres it, then shows it. Null at
+// once when the program has ended without one.
+inline HWND WaitForWindow(const Program& program, DWORD milliseconds, const char* title = nullptr) {
     for (DWORD waited = 0; waited < milliseconds; waited += 50) {
-        HWND window = WindowOf(processId, title);
+        HWND window = WindowOf(program.process.dwProcessId, title);
         if (window && IsWindowVisible(window))
             return window;
-        Sleep(50);
+        if (WaitForSingleObject(program.process.hProcess, 50) == WAIT_OBJECT_0)
+            return nullptr;
     }
     return nullptr;
 }

@@ -56,7 +56,7 @@ void PressEscape(bool down) {
 TEST(Ulvo, ShowsItsCentredWindowAndEndsWithZeroWhenEscapeIsHeld) {
     Program program;
     ASSERT_TRUE(program.Start(ProgramPath())) << ProgramPath();
-    HWND window = WaitForWindow(program.process.dwProcessId, Patience, "Ulvo");
+    HWND window = WaitForWindow(program, Patience, "Ulvo");
     ASSERT_NE(window, nullptr);
 
     RECT client;
@@ -84,7 +84,7 @@ TEST(Ulvo, ShowsItsCentredWindowAndEndsWithZeroWhenEscapeIsHeld) {
 TEST(Ulvo, ClosingTheWindowEndsItWithZero) {
     Program program;
     ASSERT_TRUE(program.Start(ProgramPath()));
-    HWND window = WaitForWindow(program.process.dwProcessId, Patience, "Ulvo");
+    HWND window = WaitForWindow(program, Patience, "Ulvo");
     ASSERT_NE(window, nullptr);
     PostMessageA(window, WM_CLOSE, 0, 0);
     EXPECT_EQ(program.WaitForExit(Patience), 0);
@@ -97,7 +97,7 @@ TEST(Ulvo, AClickOnTheCloseButtonEndsItWithZeroAndGarbagePostsDoNotDisturbIt) {
         GTEST_SKIP() << "needs a virtual desktop of its own";
     Program program;
     ASSERT_TRUE(program.Start(ProgramPath()));
-    HWND window = WaitForWindow(program.process.dwProcessId, Patience, "Ulvo");
+    HWND window = WaitForWindow(program, Patience, "Ulvo");
     ASSERT_NE(window, nullptr);
 
     // Another process posts the posted-event message with lParams that are no records. The

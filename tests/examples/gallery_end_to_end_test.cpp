@@ -21,7 +21,7 @@ class Gallery : public ::testing::Test {
     void SetUp() override {
         std::string path = BuildTree() + "\\package-test\\gallery\\gallery.exe";
         ASSERT_TRUE(program.Start(path)) << path;
-        window = WaitForWindow(program.process.dwProcessId, Patience);
+        window = WaitForWindow(program, Patience);
         ASSERT_NE(window, nullptr);
     }
 
