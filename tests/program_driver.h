@@ -70,17 +70,21 @@ struct Program {
     }
 };
 
-// The process's window 0 (of the runtime's class "WindowClass_0"), with that title unless the
-// title is null: other tests running at the same time may show windows of that name.
-inline HWND WindowOf(DWORD processId, const char* title = nullptr) {
-    for (HWND window = nullptr;
-         (window = FindWindowExA(nullptr, window, "WindowClass_0", title));) {
+// A process's top-level window of a class, with that title unless the title is null: other
+// tests running at the same time may show windows of the same class and name.
+inline HWND WindowOfClass(DWORD processId, const char* className, const char* title = nullptr) {
+    for (HWND window = nullptr; (window = FindWindowExA(nullptr, window, className, title));) {
         DWORD owner = 0;
         GetWindowThreadProcessId(window, &owner);
         if (owner == processId)
             return window;
     }
     return nullptr;
+}
+
+// The process's window 0, of the runtime's class "WindowClass_0".
+inline HWND WindowOf(DWORD processId, const char* title = nullptr) {
+    return WindowOfClass(processId, "WindowClass_0", title);
 }
 
 // The window once it is shown: a program creates it, then centres it, then shows it. Null at

@@ -5,22 +5,13 @@
 // the program that is no heap block), and unaligned ones anywhere. An empty range gives only
 // unaligned ones.
 // The exit code is the number of messages the platform took.
+#include "program_driver.h"
+
 #include <windows.h>
 
 #include <stdlib.h>
 
 namespace {
-
-HWND PostEventWindowOf(DWORD process) {
-    for (HWND window = nullptr;
-         (window = FindWindowExA(nullptr, window, "PostEventClass", nullptr));) {
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (owner == process)
-            return window;
-    }
-    return nullptr;
-}
 
 unsigned state = 2463534242u;
 unsigned Random() {
@@ -39,7 +30,7 @@ int main(int argc, char** argv) {
     long count = strtol(argv[2], nullptr, 10);
     uintptr_t rangeStart = strtoull(argv[3], nullptr, 16);
     uintptr_t rangeBytes = strtoull(argv[4], nullptr, 16);
-    HWND target = PostEventWindowOf(process);
+    HWND target = WindowOfClass(process, "PostEventClass");
     UINT message = RegisterWindowMessageA("QV_PostEventMessage");
     if (!target || !message)
         return -1;
