@@ -5,7 +5,7 @@
 #include "layout.h"
 #include "scene.h"
 
-#include "runtime/core/lifecycle.h"
+#include "runtime/lifecycle.h"
 #include "runtime/window/event_polling.h"
 #include "runtime/window/gadget_base.h"
 #include "runtime/window/window.h"

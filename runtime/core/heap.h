@@ -1,11 +1,12 @@
 // The runtime's three private heaps, runtime strings and per-library data blocks.
 #pragma once
 
+#include "qv/core.h" // RuntimeHeap: every runtime record; made and destroyed by the entry point
+
 #include <windows.h>
 
-extern HANDLE RuntimeHeap; // every runtime record; made and destroyed by the entry point
-extern HANDLE StringHeap;  // runtime strings and the string area's work buffer
-extern HANDLE MemoryHeap;  // reserved for the memory-block allocator
+extern HANDLE StringHeap; // runtime strings and the string area's work buffer
+extern HANDLE MemoryHeap; // reserved for the memory-block allocator
 
 extern char* StringBuffer;
 extern int StringBufferSize;

@@ -2,11 +2,10 @@
 // AutoNumber asks for a dynamic object whose number is its own address.
 #pragma once
 
+#include "qv/core.h"
 #include "runtime/core/layout.h"
 
 #include <stdint.h>
-
-constexpr int AutoNumber = -1;
 
 // The slot table stays below the lowest address a Win32 process can map (64 KiB), so no
 // dynamic number can ever fall inside it. Since it grows to growthStep slots past the number

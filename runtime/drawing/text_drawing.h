@@ -5,9 +5,6 @@
 
 #include "runtime/drawing/drawing_context.h"
 
-// Asks setFont for the stock system font.
-inline const HFONT DRAWING_SYSTEM_FONT = reinterpret_cast<HFONT>(-1);
-
 // Selects font (or DRAWING_SYSTEM_FONT) and measures its italic overhang; 1, or 0 when the
 // handle is no live font (the context then keeps its font). The font stays the caller's.
 int TextSetFont(DrawingContext* context, HFONT font);
@@ -23,12 +20,3 @@ int TextMeasureWidth(DrawingContext* context, const char* text);
 
 // How far an italic font's capital H reaches beyond its reported width; 0 for an upright font.
 int MeasureItalicOverhang(HFONT font);
-
-// Entry points: coordinates shifted by the origin, colour through the colour cache. Outside a
-// begun span they draw nothing and return 0.
-int SetDrawingFont(HFONT font);
-// The x just after the text, in the caller's coordinates: the start of a following text.
-int DrawString(int x, int y, const char* text, int color);
-int DrawAngledString(int x, int y, const char* text, float angle, int color);
-int TextWidth(const char* text);
-int TextHeight(const char* text);

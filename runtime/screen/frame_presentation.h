@@ -1,12 +1,13 @@
 // Presenting the back buffer into the screen's child window, with lost-device recovery.
 #pragma once
 
+#include "qv/screen.h" // PresentFrame
+
 #include <windows.h>
 
-// Returns 0 when the device was found unusable during this call (the screen is then
-// inactive), 1 otherwise. A screen made inactive by a lost device or a failed present is tried
-// again on every call, and each call that still cannot present waits about one frame.
-int PresentFrame();
+// PresentFrame leaves the screen inactive when it finds the device unusable; a screen made
+// inactive by a lost device or a failed present is tried again on every call, and each call that
+// still cannot present waits about one frame.
 
 // The clock the lost-device wait is measured by, and the sleep it waits with; tests put
 // scripted ones here.

@@ -2,6 +2,7 @@
 // "QV_PostEventMessage" sent to a hidden window; the start-up of the event layer.
 #pragma once
 
+#include "qv/events.h" // PostEvent
 #include "runtime/core/layout.h"
 
 #include <windows.h>
@@ -26,7 +27,3 @@ void StartPostedEvents();
 void EndPostedEvents();
 
 LRESULT CALLBACK PostEventWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-
-// Posts an event from any thread; a later poll of the application's thread returns it. Returns
-// 1, or 0 when it could not be posted (its record is then freed again).
-int PostEvent(int code, int object, int window, int type, void* data);
