@@ -187,6 +187,23 @@ int FloodFill(int x, int y, int borderColor, int fillColor) {
     return context->fill(context, x + context->originX, y + context->originY, borderColor);
 }
 
+int SetDrawingMode(int flags) {
+    DrawingContext* context = BegunContext();
+    if (!context)
+        return 0;
+    context->setMode(context, flags);
+    return 1;
+}
+
+// Stored first, as the entry points store color: a re-acquired DC is given backColor again.
+int SetDrawingBackColor(int color) {
+    DrawingContext* context = BegunContext();
+    if (!context)
+        return 0;
+    context->backColor = color;
+    return context->setBackColor(context, color);
+}
+
 void EnsureDC(DrawingContext* context) {
     if (context->kind != OUTPUT_SURFACE || context->access != ACCESS_BUFFER)
         return;
