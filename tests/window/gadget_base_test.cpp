@@ -141,4 +141,40 @@ TEST_F(GadgetBase, OpenGadgetPlacesAControlOfAnyClassThatReportsItsNumber) {
     EXPECT_EQ(OpenGadget(9, "BUTTON", "", 0, 0, 1, 1, 0), 0);
 }
 
+TEST_F(GadgetBase, ButtonsLabelsAndEditsTakeOneCallEach) {
+    HWND window = Open(0);
+    const struct {
+        intptr_t (*open)(int number, const char* text, int x, int y, int width, int height);
+        const char* className;
+        DWORD style, extendedStyle;
+    } controls[] = {
+        {OpenButton, "Button", WS_TABSTOP | BS_PUSHBUTTON, 0},
+        {OpenLabel, "Static", SS_LEFT, 0},
+        {OpenEdit, "Edit", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
+    };
+    for (const auto& control : controls) {
+        SCOPED_TRACE(control.className);
+        intptr_t number = control.open(AutoNumber, "Text", 5, 6, 70, 22);
+        auto* gadget =
+            static_cast<GadgetObject*>(Registry_Get(GadgetRegistry, static_cast<int>(number)));
+        ASSERT_NE(gadget, nullptr);
+        HWND handle = gadget->control;
+        char name[32] = {}, text[32] = {};
+        GetClassNameA(handle, name, sizeof name);
+        GetWindowTextA(handle, text, sizeof text);
+        EXPECT_STRCASEEQ(name, control.className);
+        EXPECT_STREQ(text, "Text");
+        EXPECT_EQ(GetParent(handle), window);
+        EXPECT_EQ(GetDlgCtrlID(handle), static_cast<int>(number));
+        DWORD style = static_cast<DWORD>(GetWindowLongA(handle, GWL_STYLE));
+        EXPECT_EQ(style & (WS_TABSTOP | 0xFF), control.style);
+        EXPECT_EQ(GetWindowLongA(handle, GWL_EXSTYLE) & WS_EX_CLIENTEDGE,
+                  static_cast<LONG>(control.extendedStyle));
+    }
+    HWND button = reinterpret_cast<HWND>(OpenButton(4, "Go", 0, 40, 50, 20));
+    ASSERT_NE(button, nullptr);
+    SendMessageA(button, BM_CLICK, 0, 0);
+    EXPECT_EQ(TakeEvents(GadgetEvent), (std::vector<PolledEvent>{{GadgetEvent, 4, 0, BN_CLICKED}}));
+}
+
 } // namespace
