@@ -12,12 +12,16 @@ void EndImageRegistry() {
     Registry_FreeAll(ImageRegistry);
 }
 
+ImageObject* ImageRecordOf(int number) {
+    return static_cast<ImageObject*>(Registry_Get(ImageRegistry, number));
+}
+
 int ImageFree(int number) {
     if (number == AutoNumber) {
         Registry_FreeAll(ImageRegistry);
         return 1;
     }
-    auto* image = static_cast<ImageObject*>(Registry_Get(ImageRegistry, number));
+    ImageObject* image = ImageRecordOf(number);
     if (!image)
         return 0;
     if (GetObjectType(image->handle) == OBJ_BITMAP)
@@ -26,6 +30,21 @@ int ImageFree(int number) {
         DestroyIcon(static_cast<HICON>(image->handle));
     Registry_Release(ImageRegistry, number);
     return 1;
+}
+
+HANDLE ImageHandleOf(int number) {
+    ImageObject* image = ImageRecordOf(number);
+    return image ? image->handle : nullptr;
+}
+
+int ImageWidth(int number) {
+    ImageObject* image = ImageRecordOf(number);
+    return image ? image->width : 0;
+}
+
+int ImageHeight(int number) {
+    ImageObject* image = ImageRecordOf(number);
+    return image ? image->height : 0;
 }
 
 ImageObject* RegisterImage(int number, HANDLE handle, int width, int height, int depth) {

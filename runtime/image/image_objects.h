@@ -20,6 +20,9 @@ QV_ASSERT_SIZE(ImageObject, 20);
 
 extern ObjectRegistry* ImageRegistry;
 
+// The record of image number; null when the number names no image.
+ImageObject* ImageRecordOf(int number);
+
 // Start-up routine: the registry of numbered images.
 void StartImageRegistry();
 // Shutdown routine: frees every image still registered.
