@@ -158,13 +158,16 @@ ObjectRegistry* Registry_Create(int objectSize, int growthStep, RegistryFreeFunc
     return registry;
 }
 
+int Registry_AcceptsNumber(const ObjectRegistry* registry, int number) {
+    return registry && (number == AutoNumber ||
+                        (number >= 0 && number <= REGISTRY_MAX_CAPACITY - registry->growthStep));
+}
+
 void* Registry_Allocate(ObjectRegistry* registry, int number) {
-    if (!registry)
+    if (!Registry_AcceptsNumber(registry, number))
         return nullptr;
     if (number == AutoNumber)
         return AllocateDynamic(registry);
-    if (number < 0 || number > REGISTRY_MAX_CAPACITY - registry->growthStep)
-        return nullptr;
     if (number >= registry->capacity && !GrowSlots(registry, number))
         return nullptr;
     if (registry->slots[number]) {

@@ -34,6 +34,9 @@ struct ObjectRegistry {
 QV_ASSERT_SIZE(ObjectRegistry, 32);
 
 ObjectRegistry* Registry_Create(int objectSize, int growthStep, RegistryFreeFunction freeFunction);
+// 1 when Registry_Allocate takes the number, memory permitting: AutoNumber, or a static number
+// from 0 to REGISTRY_MAX_CAPACITY less the growth step. 0 for any other, or no registry.
+int Registry_AcceptsNumber(const ObjectRegistry* registry, int number);
 void* Registry_Allocate(ObjectRegistry* registry, int number);
 void* Registry_Get(ObjectRegistry* registry, int number);
 void Registry_Release(ObjectRegistry* registry, int number);
