@@ -2,6 +2,14 @@
 # and the public headers in step. Square brackets and semicolons would bend CMake's lists, so
 # they are kept out of every list element as placeholders.
 
+# qv_read_text(<file> <out-var>): the file's text, square brackets as placeholders.
+function(qv_read_text file out)
+    file(READ ${file} text)
+    string(REPLACE "[" "<OPEN>" text "${text}")
+    string(REPLACE "]" "<CLOSE>" text "${text}")
+    set(${out} "${text}" PARENT_SCOPE)
+endfunction()
+
 # qv_normal_statement(<statement> <out-var>): whitespace collapsed, none inside parentheses'
 # edges or before a comma.
 function(qv_normal_statement statement out)
@@ -17,9 +25,7 @@ endfunction()
 # element each, normalised: functions, constants, variables, typedefs and struct names. Comments,
 # preprocessor lines and whatever stands in braces are left out.
 function(qv_declarations header out)
-    file(READ ${header} text)
-    string(REPLACE "[" "<OPEN>" text "${text}")
-    string(REPLACE "]" "<CLOSE>" text "${text}")
+    qv_read_text(${header} text)
     string(REGEX REPLACE "//[^\n]*" "" text "${text}")
     string(REGEX REPLACE "(^|\n)[ \t]*#[^\n]*" "\\1" text "${text}")
     string(REGEX REPLACE "[ \t\r\n]+" " " text "${text}")
@@ -57,10 +63,8 @@ endfunction()
 # qv_reference_declarations(<markdown> <out-var>): the declarations in the ```cpp blocks of a
 # page, each ended by its semicolon and normalised; // starts a comment.
 function(qv_reference_declarations page out)
-    file(READ ${page} text)
+    qv_read_text(${page} text)
     string(REPLACE ";" "<SEMI>" text "${text}")
-    string(REPLACE "[" "<OPEN>" text "${text}")
-    string(REPLACE "]" "<CLOSE>" text "${text}")
     string(REPLACE "\n" ";" lines "${text}")
     set(inside FALSE)
     set(pending "")
