@@ -122,7 +122,8 @@ int ImageDrawBlended(DrawingContext* context, HANDLE image, int x, int y, int al
 }
 
 intptr_t ImageGrab(DrawingContext* context, int number, int x, int y, int width, int height) {
-    if (context->kind == OUTPUT_WRITE_ONLY)
+    // A size the record cannot hold is refused before anything is made or copied.
+    if (context->kind == OUTPUT_WRITE_ONLY || !ImageSizeFits(width, height))
         return 0;
     EnsureDC(context);
     HDC dc = context->dc;

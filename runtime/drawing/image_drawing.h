@@ -18,7 +18,9 @@ int ImageDrawScaled(DrawingContext* context, HANDLE image, int x, int y, int wid
 int ImageDrawBlended(DrawingContext* context, HANDLE image, int x, int y, int alpha);
 // Slot 17: copies the area into a new DIB section registered under number, recorded with the
 // output's depth (a 32-bit output under grabAs24 gets a 24-bit section). The bitmap for a
-// static number, the dynamic number for -1; 0 on a write-only output or on failure.
+// static number, the dynamic number for -1; 0 on a write-only output, for a size the image
+// record cannot hold (ImageSizeFits; nothing is made then), or when the section, the copy or
+// the registration fails.
 intptr_t ImageGrab(DrawingContext* context, int number, int x, int y, int width, int height);
 
 // The bitmap as one GlobalAlloc block: a 24-bit bottom-up BITMAPINFOHEADER and the pixels

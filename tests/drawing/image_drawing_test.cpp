@@ -247,6 +247,23 @@ TEST_F(ImageDrawingTest, GrabCopiesTheAreaIntoNumberedImages) {
     EXPECT_EQ(HeapBytesInUse(RuntimeHeap), heap);
 }
 
+// A size beyond what the record holds is refused before a section is made and copied into:
+// the peak working set does not grow by the 32 MB such a copy would touch.
+TEST_F(ImageDrawingTest, GrabRefusesTooLargeAnAreaBeforeCopyingIt) {
+    PlainCanvas wide(32768, 256);
+    wide.Clear(Red);
+    context = PlainOutput(wide.dc);
+    ASSERT_NE(BeginDrawing(context), nullptr);
+    size_t peak = PeakWorkingSet();
+    const DWORD gdi = GdiObjectCount();
+    EXPECT_EQ(context->grab(context, 4, 0, 0, 32768, 256), 0);
+    EXPECT_EQ(context->grab(context, AutoNumber, 0, 0, 256, 32768), 0);
+    EXPECT_LT(PeakWorkingSet() - peak, 16u << 20);
+    EXPECT_EQ(GdiObjectCount(), gdi);
+    EXPECT_NE(context->grab(context, 4, 0, 0, 32767, 1), 0);
+    EndDrawing();
+}
+
 // On a surface whose memory is locked every operation re-makes the DC first.
 TEST_F(ImageDrawingTest, SurfaceWithLockedMemoryRemakesItsDC) {
     SurfaceCanvas surface(16, 16);
