@@ -122,10 +122,12 @@ extern DrawingContext* currentContext;
 void StartDrawingSlot();
 
 // For output functions: a zero-filled context with its operations filled in, made current.
-// Null when the heap has no room.
+// A context current before is neither ended nor freed. Null when the heap has no room.
 DrawingContext* CreateDrawingContext();
-// Starts the span on a context an output function made; the DC, or 0 (the context is then
-// given back to its output and freed). Null is accepted and gives 0.
+// Starts the span on the context an output function made last; the DC, or 0. 0 without any
+// change for null, for a context that is not the current one (a newer one was made since, or
+// it was ended) and for one begun already. 0 also when the output lends no live DC: the context
+// is then given back to its output and freed.
 HDC BeginDrawing(DrawingContext* context);
 // Ends the current span: restores and frees the GDI objects, hands the output back and frees
 // the context. Does nothing without a current context.
@@ -148,6 +150,9 @@ int FloodFill(int x, int y, int borderColor, int fillColor);
 // The colour cache of the entry points: stores color and hands it to setColor only when it
 // differs from the colour last applied.
 void ApplyColor(DrawingContext* context, int color);
+
+// True for a handle of a DC that exists: not 0, not deleted, not some other GDI object.
+bool IsLiveDC(HDC dc);
 
 // Re-acquires a surface output's DC while its memory is locked and re-applies the DC state.
 void EnsureDC(DrawingContext* context);
