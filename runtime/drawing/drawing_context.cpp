@@ -69,6 +69,9 @@ int Stop(DrawingContext* context) {
         DeleteObject(context->defaultBrush);
     if (context->defaultPen)
         DeleteObject(context->defaultPen);
+    if (context->imageDC)
+        DeleteDC(context->imageDC);
+    context->imageDC = nullptr;
     context->brush = nullptr;
     context->pen = nullptr;
     context->angledFont = nullptr;

@@ -111,8 +111,9 @@ struct DrawingContext {
     float angledFontAngle;
     int grabAs24;
     HGDIOBJ savedFont;
+    HDC imageDC; // memory DC the image operations share for the span, made on first use; owned
 };
-QV_ASSERT_SIZE(DrawingContext, 220);
+QV_ASSERT_SIZE(DrawingContext, 224);
 
 // The thread-local slot that also holds the current context, and the current context itself.
 extern DWORD drawingSlot;

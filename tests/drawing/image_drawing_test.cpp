@@ -6,6 +6,8 @@
 #include "runtime/screen/back_buffer_output.h"
 #include "runtime_fixture.h"
 
+#include <memory>
+#include <random>
 #include <vector>
 
 namespace {
@@ -156,11 +158,16 @@ TEST_F(ImageDrawingTest, HandlesThatAreNoImageDrawNothing) {
     EXPECT_EQ(canvas->CountOf(Black), 32 * 32);
 }
 
-// Per-pixel alpha through a blend copy, constant alpha, opaque copy and nothing.
+// Per-pixel alpha through a blend copy, constant alpha, opaque copy and nothing. A grabbed
+// image's alpha bytes are all 0, as GDI leaves them: it blends as the picture it holds.
 TEST_F(ImageDrawingTest, BlendedImages) {
     Canvas withAlpha(2, 1);
     memcpy(withAlpha.bits, "\x00\x00\xFF\x80\x00\x00\xFF\x00", 8); // red at 128, red at 0
     SolidImage opaque(2, 1, Red);
+    canvas->Clear(Red);
+    Begin();
+    auto grabbed = reinterpret_cast<HBITMAP>(context->grab(context, 1, 0, 0, 2, 1));
+    ASSERT_NE(grabbed, nullptr);
     struct {
         HBITMAP image;
         int alpha;
@@ -172,8 +179,10 @@ TEST_F(ImageDrawingTest, BlendedImages) {
         {opaque.bitmap, 128, RGB(191, 64, 64), RGB(191, 64, 64)},
         {opaque.bitmap, 0, RGB(128, 128, 128), RGB(128, 128, 128)},
         {opaque.bitmap, 300, Red, Red}, // alpha beyond 255 is opaque
+        {grabbed, 255, Red, Red},
+        {grabbed, 128, RGB(191, 64, 64), RGB(191, 64, 64)},
+        {grabbed, 0, RGB(128, 128, 128), RGB(128, 128, 128)},
     };
-    Begin();
     for (const auto& c : cases) {
         canvas->Clear(RGB(128, 128, 128));
         context->imageBlended(context, c.image, 4, 4, c.alpha);
@@ -186,6 +195,76 @@ TEST_F(ImageDrawingTest, BlendedImages) {
         EXPECT_EQ(canvas->At(3, 4), RGB(128, 128, 128));
         EXPECT_EQ(canvas->At(6, 4), RGB(128, 128, 128));
     }
+}
+
+// Images with alpha of more sizes than imageBlended keeps copies for, in a shuffled order: each
+// covers exactly its own rectangle in its own colour, and few copies are kept.
+TEST_F(ImageDrawingTest, BlendedImagesOfManySizes) {
+    std::vector<std::unique_ptr<Canvas>> images;
+    auto colorOf = [](int i) { return RGB(20 * i + 10, 250 - 20 * i, 128); };
+    for (int i = 0; i < 11; ++i) {
+        images.emplace_back(new Canvas(3 + i, 20 - i));
+        COLORREF color = colorOf(i);
+        uint32_t pixel =
+            0xFF000000 | GetRValue(color) << 16 | GetGValue(color) << 8 | GetBValue(color);
+        for (int k = 0; k < (3 + i) * (20 - i); ++k)
+            static_cast<uint32_t*>(images.back()->bits)[k] = pixel;
+    }
+    Begin();
+    const DWORD gdi = GdiObjectCount();
+    std::mt19937 random(5);
+    for (int round = 0; round < 60; ++round) {
+        int i = random() % 11;
+        canvas->Clear(Black);
+        EXPECT_NE(context->imageBlended(context, images[i]->bitmap, 1, 2, 255), 0);
+        int count;
+        RECT r = Extent(colorOf(i), &count);
+        ASSERT_EQ(count, (3 + i) * (20 - i)) << "image " << i << ", round " << round;
+        EXPECT_EQ(r.left, 1);
+        EXPECT_EQ(r.top, 2);
+    }
+    EXPECT_LE(GdiObjectCount(), gdi + 10);
+}
+
+// A picture drawn again after its pixels changed shows them, wherever they changed, whichever
+// way its section's rows run; once no alpha byte is set it is an opaque picture.
+TEST_F(ImageDrawingTest, BlendedImagesFollowTheirPixels) {
+    Canvas topDown(7, 3);
+    void* bottomUpBits = nullptr;
+    HBITMAP bottomUp = CreateImageBitmap(7, 3, 32, &bottomUpBits);
+    Begin();
+    for (bool rowsUp : {false, true}) {
+        HBITMAP image = rowsUp ? bottomUp : topDown.bitmap;
+        auto pixel = [&](int x, int y) -> uint32_t& {
+            return rowsUp ? static_cast<uint32_t*>(bottomUpBits)[(2 - y) * 7 + x]
+                          : reinterpret_cast<uint32_t*>(topDown.Row(y))[x];
+        };
+        auto drawn = [&](int x, int y) {
+            canvas->Clear(Blue);
+            context->imageBlended(context, image, 0, 0, 255);
+            return canvas->At(x, y);
+        };
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < 7; ++x)
+                pixel(x, y) = 0xFFFF0000; // opaque red
+        EXPECT_EQ(drawn(5, 1), Red);
+        pixel(5, 1) = pixel(1, 2) = 0xFF00FF00; // in the row's tail and in a group of four
+        EXPECT_EQ(drawn(5, 1), RGB(0, 255, 0)) << rowsUp;
+        EXPECT_EQ(canvas->At(1, 2), RGB(0, 255, 0)) << rowsUp;
+        EXPECT_EQ(canvas->At(1, 0), Red) << rowsUp;
+        pixel(6, 2) = 0x00FF0000; // transparent
+        pixel(2, 0) = 0xFF0000FF;
+        EXPECT_EQ(drawn(6, 2), Blue) << rowsUp;
+        EXPECT_EQ(canvas->At(2, 0), Blue) << rowsUp;
+        EXPECT_EQ(canvas->At(2, 2), Red) << rowsUp;
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < 7; ++x)
+                pixel(x, y) &= 0x00FFFFFF;
+        EXPECT_EQ(drawn(6, 2), Red) << rowsUp;
+        EXPECT_EQ(canvas->At(5, 1), RGB(0, 255, 0)) << rowsUp;
+    }
+    EndDrawing();
+    DeleteObject(bottomUp);
 }
 
 TEST_F(ImageDrawingTest, GrabCopiesTheAreaIntoNumberedImages) {
