@@ -78,6 +78,52 @@ TEST_F(TextTest, TextEndsWhereTheNextOneContinues) {
         ASSERT_EQ(memcmp(canvas->Row(y), once.Row(y), once.pitch), 0) << "row " << y;
 }
 
+// The overhang as first measured: the rightmost lit pixel, asked for with GetPixel, in the top
+// half of a bitmap compatible with a memory DC with "H" drawn at its top left.
+int OverhangByPixels(HFONT font) {
+    HDC dc = CreateCompatibleDC(nullptr);
+    SelectObject(dc, font);
+    SIZE size;
+    GetTextExtentPoint32A(dc, "H", 1, &size);
+    HBITMAP bitmap = CreateCompatibleBitmap(dc, 2 * size.cx, 2 * size.cy);
+    SelectObject(dc, bitmap);
+    SetTextAlign(dc, 0);
+    SetBkColor(dc, 0);
+    SetTextColor(dc, 0xFFFFFF);
+    RECT all = {0, 0, 2 * size.cx, 2 * size.cy};
+    FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    TextOutA(dc, 0, 0, "H", 1);
+    int overhang = 0;
+    for (int column = 2 * size.cx - 1; column >= 0 && !overhang; --column)
+        for (int row = 0; row < size.cy; ++row)
+            if (GetPixel(dc, column, row) != 0) {
+                overhang = column - size.cx + 2;
+                break;
+            }
+    DeleteDC(dc);
+    DeleteObject(bitmap);
+    return overhang;
+}
+
+// Each font keeps its own overhang, whatever was set before, and it is what the pixels show.
+TEST_F(TextTest, ItalicOverhangsMatchTheirPixels) {
+    HFONT fonts[] = {
+        italic,
+        CreateFontA(-40, 0, 0, 0, FW_BOLD, TRUE, 0, 0, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
+                    CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, 0, "DejaVu Sans"),
+        CreateFontA(-11, 0, 0, 0, FW_NORMAL, TRUE, 0, 0, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
+                    CLIP_DEFAULT_PRECIS, NONANTIALIASED_QUALITY, 0, "DejaVu Serif")};
+    for (int round = 0; round < 2; ++round)
+        for (HFONT each : fonts) {
+            ASSERT_EQ(SetDrawingFont(each), 1);
+            EXPECT_GT(context->italicOverhang, 0);
+            EXPECT_EQ(context->italicOverhang, OverhangByPixels(each)) << "round " << round;
+        }
+    SetDrawingFont(font);
+    DeleteObject(fonts[1]);
+    DeleteObject(fonts[2]);
+}
+
 TEST_F(TextTest, ItalicOverhangIsTheSameForEveryText) {
     ASSERT_EQ(SetDrawingFont(italic), 1);
     int overhang = context->italicOverhang;
@@ -108,6 +154,8 @@ TEST_F(TextTest, RotatedFontIsKeptForTheSameReducedAngle) {
     EXPECT_EQ(angled(10), 100);
     HFONT ten = context->angledFont;
     EXPECT_EQ(angled(370), 100);
+    EXPECT_EQ(context->angledFont, ten);
+    EXPECT_EQ(angled(10.05f), 100); // the same escapement: the same font
     EXPECT_EQ(context->angledFont, ten);
     EXPECT_EQ(angled(-350), -3500);
     EXPECT_EQ(GetObjectType(ten), 0u);
