@@ -114,11 +114,11 @@ int ImageDrawBlended(DrawingContext* context, HANDLE image, int x, int y, int al
     HDC dc = context->dc;
     int result = 0;
     // Alpha 0 draws nothing on any path.
-    bool blended = alpha != 0 && BlendWithOwnAlpha(dc, x, y, bitmap, memory, alpha, &result);
+    bool blended = alpha != 0 && BlendWithOwnAlpha(dc, x, y, bitmap, info, memory, alpha, &result);
     if (!blended && alpha == 255)
         result = BlitBitmap(dc, x, y, info.bmWidth, info.bmHeight, bitmap, info, memory, SRCCOPY);
     else if (!blended && alpha != 0)
-        result = BlendBitmapConstant(dc, x, y, 0, 0, bitmap, memory, alpha);
+        result = BlendBitmapConstant(dc, x, y, info.bmWidth, info.bmHeight, bitmap, memory, alpha);
     return result;
 }
 

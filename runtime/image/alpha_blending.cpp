@@ -84,14 +84,21 @@ void UpdateRow(const uint32_t* source, uint32_t* kept, uint32_t* destination, in
                uint32_t* seen) {
     __m128i all = _mm_setzero_si128();
     int i = 0;
-    for (; i + 4 <= count; i += 4) {
-        __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + i));
-        __m128i old = _mm_loadu_si128(reinterpret_cast<const __m128i*>(kept + i));
-        all = _mm_or_si128(all, p);
-        if (_mm_movemask_epi8(_mm_cmpeq_epi32(p, old)) != 0xFFFF) {
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(kept + i), p);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(destination + i), PremultiplyFour(p));
+    // Sixteen pixels a test: a picture that has not changed is only read.
+    for (; i + 16 <= count; i += 16) {
+        __m128i p[4], same = _mm_set1_epi32(-1);
+        for (int k = 0; k < 4; ++k) {
+            p[k] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + i + 4 * k));
+            __m128i old = _mm_loadu_si128(reinterpret_cast<const __m128i*>(kept + i + 4 * k));
+            all = _mm_or_si128(all, p[k]);
+            same = _mm_and_si128(same, _mm_cmpeq_epi32(p[k], old));
         }
+        if (_mm_movemask_epi8(same) != 0xFFFF)
+            for (int k = 0; k < 4; ++k) {
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(kept + i + 4 * k), p[k]);
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(destination + i + 4 * k),
+                                 PremultiplyFour(p[k]));
+            }
     }
     *seen |= OrOfLanes(all);
     for (; i < count; ++i) {
@@ -135,9 +142,9 @@ HBITMAP MakeCopySection(int width, int height, uint32_t** bits) {
     return section;
 }
 
-// The memory of a 32-bit uncompressed DIB section, read in place. Which way its rows run the
-// section does not tell everywhere (Wine reports every section as bottom-up), so the copy finds
-// out by comparing with what GDI reads.
+// The memory of a 32-bit DIB section, read in place. How it holds its pixels the section does
+// not tell everywhere (Wine reports every section as bottom-up), so the copy reads it in place
+// only once it has matched what GDI reads from it exactly.
 struct SectionMemory {
     const uint8_t* bits;
     size_t stride;
@@ -148,17 +155,6 @@ struct SectionMemory {
             bits + static_cast<size_t>(bottomUp ? y : height - 1 - y) * stride);
     }
 };
-
-bool ReadSectionMemory(HBITMAP bitmap, SectionMemory* memory) {
-    DIBSECTION section;
-    if (GetObjectA(bitmap, sizeof section, &section) != sizeof section ||
-        section.dsBm.bmBitsPixel != 32 || section.dsBmih.biCompression != BI_RGB ||
-        !section.dsBm.bmBits)
-        return false;
-    *memory = {static_cast<const uint8_t*>(section.dsBm.bmBits),
-               static_cast<size_t>(section.dsBm.bmWidthBytes), section.dsBm.bmHeight};
-    return true;
-}
 
 // True when the memory, its rows taken to run as said, holds exactly the bottom-up rows given.
 bool SameRows(const SectionMemory& memory, bool bottomUp, const uint32_t* rows, int width,
@@ -252,10 +248,11 @@ ScratchCopy* TakeScratchCopy(HBITMAP source, const BITMAP& info) {
 // A section whose rows are known to run one way is compared in place and only what changed is
 // converted; one whose rows read alike either way is compared as it lies; anything else is read
 // through GDI and converted whole.
-bool UpdateScratchCopy(ScratchCopy& copy, HBITMAP bitmap, HDC dc) {
+bool UpdateScratchCopy(ScratchCopy& copy, HBITMAP bitmap, const BITMAP& info, HDC dc) {
     int width = copy.width, height = copy.height;
-    SectionMemory memory;
-    bool inPlace = copy.kept && ReadSectionMemory(bitmap, &memory);
+    SectionMemory memory = {static_cast<const uint8_t*>(info.bmBits),
+                            static_cast<size_t>(info.bmWidthBytes), height};
+    bool inPlace = copy.kept && info.bmBits && info.bmWidthBytes == width * 4;
     GdiFlush(); // what GDI still draws lands first, and nothing it does reads the copy meanwhile
     if (inPlace && copy.current && copy.rows != ROWS_UNKNOWN) {
         copy.seen = 0;
@@ -286,9 +283,11 @@ bool UpdateScratchCopy(ScratchCopy& copy, HBITMAP bitmap, HDC dc) {
 int Blend(HDC destDC, int x, int y, int width, int height, HBITMAP bitmap, HDC srcDC, int alpha,
           BYTE alphaFormat) {
     BITMAP info;
-    if (!ReadBitmapRecord(bitmap, &info))
+    if (GetObjectType(bitmap) != OBJ_BITMAP)
         return 0;
     if (width == 0 || height == 0) {
+        if (!ReadBitmapRecord(bitmap, &info))
+            return 0;
         width = info.bmWidth;
         height = info.bmHeight;
     }
@@ -383,18 +382,18 @@ void DeleteBlendCopy(HBITMAP copy) {
         DeleteObject(copy);
 }
 
-bool BlendWithOwnAlpha(HDC destDC, int x, int y, HBITMAP bitmap, HDC srcDC, int alpha,
-                       int* result) {
-    BITMAP info;
-    if (!AlphaBlendEntry || !ReadBitmapRecord(bitmap, &info) || info.bmBitsPixel != 32 ||
+bool BlendWithOwnAlpha(HDC destDC, int x, int y, HBITMAP bitmap, const BITMAP& info, HDC srcDC,
+                       int alpha, int* result) {
+    if (!AlphaBlendEntry || info.bmBitsPixel != 32 ||
         !BitmapByteSize(info.bmWidth, info.bmHeight, 32))
         return false;
     ScratchCopy* copy = TakeScratchCopy(bitmap, info);
     // What the pixels hold decides: all alpha bytes 0 is a picture GDI drew, with no alpha of
     // its own.
-    if (!copy || !UpdateScratchCopy(*copy, bitmap, srcDC) || !(copy->seen >> 24))
+    if (!copy || !UpdateScratchCopy(*copy, bitmap, info, srcDC) || !(copy->seen >> 24))
         return false;
-    *result = Blend(destDC, x, y, 0, 0, copy->bitmap, srcDC, alpha, AC_SRC_ALPHA);
+    *result =
+        Blend(destDC, x, y, info.bmWidth, info.bmHeight, copy->bitmap, srcDC, alpha, AC_SRC_ALPHA);
     return true;
 }
 

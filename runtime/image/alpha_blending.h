@@ -35,12 +35,14 @@ void DeleteBlendCopy(HBITMAP copy);
 
 // For imageBlended: blends the bitmap onto destDC at (x, y) by its own premultiplied alpha
 // scaled by alpha, through a copy this module keeps for the next draw of the same bitmap and
-// never hands out; only pixels that changed since that draw are converted again. srcDC (not
-// null) is the memory DC to read and select through. True, with AlphaBlend's result in
+// never hands out; only pixels that changed since that draw are converted again. info is the
+// bitmap's BITMAP record; srcDC (not null) is the memory DC to read and select through. True,
+// with AlphaBlend's result in
 // *result, when the bitmap carries alpha (as HasAlphaChannel tells); false, with nothing drawn,
 // when it does not, blending is unavailable or no copy can be made. EndAlphaBlending deletes
 // the kept copies.
-bool BlendWithOwnAlpha(HDC destDC, int x, int y, HBITMAP bitmap, HDC srcDC, int alpha, int* result);
+bool BlendWithOwnAlpha(HDC destDC, int x, int y, HBITMAP bitmap, const BITMAP& info, HDC srcDC,
+                       int alpha, int* result);
 
 // Draw the bitmap at (x, y) on destDC, width x height pixels of it (0 in either: all of it),
 // selected into srcDC or, when that is null, into a DC of their own. BlendBitmap blends by the
