@@ -205,88 +205,38 @@ TEST_F(DrawingContextTest, EndingTheSpanRestoresTheDCAndDeletesItsObjects) {
     EXPECT_EQ(HeapBytesInUse(RuntimeHeap), before);
 }
 
-// A new context leaves the one current before as it was: its caller may still hold it.
-TEST_F(DrawingContextTest, ANewContextLeavesTheOneBeforeAlone) {
-    PlainCanvas canvas(4, 4);
-    DrawingContext* first = PlainOutput(canvas.dc);
-    BeginDrawing(first);
-    DrawBox(0, 0, 2, 2, 0x123456);
-    HGDIOBJ pen = first->pen;
-    DrawingContext* second = PlainOutput(canvas.dc);
-    ASSERT_NE(second, nullptr);
-    EXPECT_EQ(currentContext, second);
-    EXPECT_EQ(GetObjectType(pen), static_cast<DWORD>(OBJ_PEN));
-    EXPECT_NE(first->box(first, 2, 2, 2, 2), 0);
-    EXPECT_EQ(canvas.CountOf(0x123456), 8);
-    // The caller ends the span it left open by hand, as nothing else can.
-    currentContext = first;
-    EndDrawing();
-    EXPECT_EQ(GetObjectType(pen), 0u);
-    HeapFree(RuntimeHeap, 0, second);
-}
-
-// Spans that cannot begin: 0, no GDI object made, and a context that is not the current one
-// left as it is. A begun span left unreachable would keep its objects and record for good.
+// Spans that cannot begin give 0 and make nothing: a context a newer one replaced, one ended
+// already, one begun already, and an output over a deleted DC. A begun span left unreachable
+// would keep its objects and record for good. A new context leaves the one before it alone:
+// its caller may still hold it.
 TEST_F(DrawingContextTest, SpansThatCannotBeginMakeNothing) {
     PlainCanvas canvas(4, 4);
     SurfaceCanvas surface(4, 4);
     HDC deleted = CreateCompatibleDC(nullptr);
     DeleteDC(deleted);
-    HPEN pen = CreatePen(PS_SOLID, 0, 0);
     EXPECT_EQ(PlainOutput(deleted), nullptr);
-    EXPECT_EQ(PlainOutput(reinterpret_cast<HDC>(pen)), nullptr);
-    DrawingContext* superseded = nullptr;
-    const struct {
-        const char* what;
-        DrawingContext* (*make)(PlainCanvas&, SurfaceCanvas&, DrawingContext**);
-        bool freed; // given back to its output and freed
-    } cases[] = {
-        {"a context a newer one replaced",
-         [](PlainCanvas& canvas, SurfaceCanvas&, DrawingContext** old) {
-             *old = PlainOutput(canvas.dc);
-             PlainOutput(canvas.dc);
-             return *old;
-         },
-         false},
-        {"a context ended already",
-         [](PlainCanvas& canvas, SurfaceCanvas&, DrawingContext**) {
-             DrawingContext* context = PlainOutput(canvas.dc);
-             BeginDrawing(context);
-             EndDrawing();
-             return context;
-         },
-         false},
-        {"a span begun already",
-         [](PlainCanvas& canvas, SurfaceCanvas&, DrawingContext**) {
-             DrawingContext* context = PlainOutput(canvas.dc);
-             BeginDrawing(context);
-             return context;
-         },
-         false},
-        {"a surface whose DC was deleted",
-         [](PlainCanvas&, SurfaceCanvas& surface, DrawingContext**) {
-             DrawingContext* context = surface.Output(FORMAT_XRGB8888);
-             SurfaceCanvas::GiveDC(context->dc);
-             return context;
-         },
-         true},
-    };
-    for (const auto& c : cases) {
-        DrawingContext* context = c.make(canvas, surface, &superseded);
-        DrawingContext* current = currentContext;
-        const DWORD gdi = GdiObjectCount();
-        EXPECT_EQ(BeginDrawing(context), nullptr) << c.what;
-        EXPECT_EQ(GdiObjectCount(), gdi) << c.what;
-        EXPECT_EQ(currentContext, c.freed ? nullptr : current) << c.what;
-        if (current == context && !c.freed) { // still the span it was
-            EXPECT_NE(DrawBox(0, 0, 1, 1, 0xFFFFFF), 0) << c.what;
-        }
-        EndDrawing();
-    }
-    EXPECT_EQ(surface.releases, 1);
+    DrawingContext* replaced = PlainOutput(canvas.dc);
+    DrawingContext* ended = PlainOutput(canvas.dc);
+    BeginDrawing(ended);
+    EndDrawing();
+    DrawingContext* open = PlainOutput(canvas.dc);
+    BeginDrawing(open);
+    DrawBox(0, 0, 2, 2, 0x123456);
+    const DWORD gdi = GdiObjectCount();
+    for (DrawingContext* context : {replaced, ended, open})
+        EXPECT_EQ(BeginDrawing(context), nullptr);
+    DrawingContext* dead = surface.Output(FORMAT_XRGB8888);
+    SurfaceCanvas::GiveDC(dead->dc);
+    EXPECT_EQ(BeginDrawing(dead), nullptr);
     EXPECT_EQ(surface.releaseFlag, 0);
-    HeapFree(RuntimeHeap, 0, superseded);
-    DeleteObject(pen);
+    EXPECT_EQ(currentContext, nullptr);
+    EXPECT_EQ(GdiObjectCount(), gdi);
+    EXPECT_NE(open->box(open, 2, 2, 2, 2), 0);
+    EXPECT_EQ(canvas.CountOf(0x123456), 8);
+    currentContext = open; // its caller ends it by hand, as nothing else can
+    EndDrawing();
+    EXPECT_LT(GdiObjectCount(), gdi);
+    HeapFree(RuntimeHeap, 0, replaced);
 }
 
 TEST_F(DrawingContextTest, MemoryAccessIsForSurfacesOnly) {
