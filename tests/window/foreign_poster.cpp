@@ -18,6 +18,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -59,8 +60,9 @@ bool IsWindowRecord(const std::vector<char>& memory, size_t offset, HWND window)
     return object.handle == window && object.acceleratorCount == 2 && object.reserved1 == -1;
 }
 
-// The program's runtime heap: the committed memory of the allocation that holds window 0's
-// record, read with the rights any process of the same user has.
+// The program's runtime heap: the memory of the allocation that holds window 0's record, read
+// with the rights any process of the same user has, up to its last word in use and a little
+// beyond, for a last block still all zeros (what follows is fresh memory committed ahead).
 bool FindRuntimeHeap(DWORD processId, uintptr_t* start, uintptr_t* bytes) {
     HWND window = WindowOf(processId);
     HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId);
@@ -86,13 +88,23 @@ bool FindRuntimeHeap(DWORD processId, uintptr_t* start, uintptr_t* bytes) {
     }
     *start = reinterpret_cast<uintptr_t>(heapBase);
     *bytes = 0;
+    uintptr_t committed = 0;
     for (uintptr_t at = *start;
          heapBase && VirtualQueryEx(process, reinterpret_cast<void*>(at), &region, sizeof region) &&
-         region.AllocationBase == heapBase;
-         at += region.RegionSize)
-        if (region.State == MEM_COMMIT)
-            *bytes = at + region.RegionSize - *start;
+         region.AllocationBase == heapBase && region.State == MEM_COMMIT;
+         at += region.RegionSize) {
+        committed = at + region.RegionSize - *start;
+        std::vector<uint64_t> words(region.RegionSize / sizeof(uint64_t));
+        SIZE_T read = 0;
+        ReadProcessMemory(process, region.BaseAddress, words.data(), region.RegionSize, &read);
+        for (size_t i = read / sizeof(uint64_t); i-- > 0;)
+            if (words[i]) {
+                *bytes = at - *start + (i + 1) * sizeof(uint64_t);
+                break;
+            }
+    }
     CloseHandle(process);
+    *bytes = (std::min)(*bytes + 1024, committed);
     return heapBase != nullptr;
 }
 

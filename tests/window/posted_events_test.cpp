@@ -359,7 +359,6 @@ TEST_F(PostedEvents, AnotherProcessPostingGarbageAndClosingQueuesNothingFreesNot
         CloseHandle(poster.hProcess);
         CloseHandle(poster.hThread);
         EXPECT_GT(static_cast<int>(posted), 1000) << command;
-        printf("%s: %lu posts\n", command, posted);
     }
 
     std::vector<PolledEvent> events = TakeEvents();
