@@ -28,7 +28,8 @@ struct Outstanding {
     AddressSet records;
     bool accepting; // from the start of posted events to their end, or to the heap's
     DWORD lastTag;
-    Outstanding() { InitializeCriticalSection(&lock); } // before any thread can post
+    // Made before any thread can post. Holds are short: a waiter spins before it sleeps.
+    Outstanding() { InitializeCriticalSectionAndSpinCount(&lock, 4000); }
 } outstanding;
 
 struct Locked {
