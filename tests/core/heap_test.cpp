@@ -1,7 +1,4 @@
-#include "runtime/core/array.h"
-#include "runtime/drawing/drawing_context.h"
 #include "runtime/image/image_objects.h"
-#include "runtime/screen/windowed_screen.h"
 #include "runtime/window/event_bindings.h"
 #include "runtime/window/gadget_base.h"
 #include "runtime/window/posted_events.h"
@@ -100,8 +97,6 @@ TEST(Heaps, HostileCallsAroundTheEndAreHarmlessAndTheRuntimeStartsAgain) {
 
     ShutdownRuntime();
     EndRuntime();
-    HWND plain = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 50, 50, nullptr, nullptr, nullptr,
-                                 nullptr);
     const struct {
         const char* what;
         int (*call)();
@@ -128,6 +123,7 @@ TEST(Heaps, HostileCallsAroundTheEndAreHarmlessAndTheRuntimeStartsAgain) {
         {"PostEvent", [] { return PostEvent(70000, 0, -1, 0, nullptr); }},
         {"QueueEvent", [] { return QueueEvent(70000, 0, -1, 0, nullptr, nullptr), 0; }},
         {"DequeueEvent", [] { return DequeueEvent(); }},
+        {"PollWindowEvent", [] { return PollWindowEvent(), 0; }},
         {"PurgeWindowEvents", [] { return PurgeWindowEvents(0), 0; }},
         {"BindEvent", [] { return BindEvent(70000, -1, -1, -1, Bound); }},
         {"RemoveWindowBindings", [] { return RemoveWindowBindings(0), 0; }},
@@ -139,19 +135,9 @@ TEST(Heaps, HostileCallsAroundTheEndAreHarmlessAndTheRuntimeStartsAgain) {
          }},
         {"ElementPool_Create, shared",
          [] { return ElementPool_Create(24, 16, 256, POOL_SHARED) != nullptr ? 1 : 0; }},
-        {"Array_Create",
-         [] {
-             void* owner[2] = {};
-             return Array_Create(4, 8, 0, nullptr, owner) != nullptr ? 1 : 0;
-         }},
-        {"CreateDrawingContext", [] { return CreateDrawingContext() != nullptr ? 1 : 0; }},
-        {"ReleaseScreen", [] { return ReleaseScreen(), 0; }},
     };
     for (const auto& call : afterTheEnd)
         EXPECT_EQ(call.call(), 0) << call.what;
-    PollWindowEvent();
-    EXPECT_EQ(OpenScreenInWindow(plain, 0, 0, 50, 50, 0, 0, 0), 0);
-    DestroyWindow(plain);
 
     StartRuntime();
     EXPECT_NE(OpenAppWindow(0, 0, 0, 50, 50, "", WINDOW_INVISIBLE), 0);
