@@ -55,7 +55,10 @@ xvfb='' wine='' running=''
 finish() {
     set +e
     if [ -n "$wine" ]; then
-        [ -n "$running" ] && kill -0 "$running" 2>/dev/null && WINEPREFIX=$prefix wineserver -k
+        # Its wine-run first, which may still be bringing the session up.
+        if [ -n "$running" ] && kill "$running" 2>/dev/null; then
+            WINEPREFIX=$prefix wineserver -k
+        fi
         if ! WINEPREFIX=$prefix timeout $session_patience wineserver -w; then
             echo "run: the Wine session did not end within $session_patience s; ended it" >&2
             WINEPREFIX=$prefix wineserver -k
