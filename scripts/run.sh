@@ -80,7 +80,8 @@ Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/nu
 xvfb=$!
 for _ in $(seq 300); do [ -s "$work/display" ] && break; sleep 0.1; done
 [ -s "$work/display" ] || fail "no X display (Xvfb) within 30 s"
-export DISPLAY=:$(cat "$work/display")
+DISPLAY=:$(cat "$work/display")
+export DISPLAY
 
 # Another run of this prefix's virtual desktop would show its windows on its own display.
 qv_take_desktop_turn "$prefix" || exit 1
@@ -94,7 +95,7 @@ start=$SECONDS
 running=$!
 # The window, once shown and showing the program's picture: the client area is not drawn
 # before the program has drawn and presented a frame.
-shown= seen=
+shown='' seen=''
 while [ -z "$shown" ]; do
     if ! kill -0 $running 2>/dev/null; then
         wait $running && code=0 || code=$?
