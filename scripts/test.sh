@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Builds everything, fuzzes the bitmap decoder for a minute and runs the whole test suite
-# under Wine; where 32-bit code cannot run here, the PE32 tests then run in a virtual machine
-# too.
+# Builds everything, fuzzes the bitmap decoder for a minute, runs run.sh as a fresh machine
+# would (tests/first_run_test.sh) and runs the whole test suite under Wine; where 32-bit code
+# cannot run here, the PE32 tests then run in a virtual machine too.
 set -eu
 . "$(dirname "${BASH_SOURCE[0]}")/env.sh"
 qv_prepare test
