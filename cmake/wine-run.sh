@@ -51,9 +51,13 @@ fi
 # brings up its desktop and stays until the program and all it started have closed their copy
 # of the holder's input.
 hold_session() {
-    local session ready
+    local ready
     session=$(mktemp -d "${TMPDIR:-/tmp}/qv-session.XXXXXX") || return 1
     ready="Z:${session//\//\\}\\ready"
+    # Also when this script is ended while it waits.
+    trap 'rm -rf "$session"' EXIT
+    trap 'exit 143' TERM
+    trap 'exit 130' INT
     mkfifo "$session/hold"
     WINEDLLOVERRIDES=$QV_WINE_OVERRIDES "$QV_WINE_LOADER" cmd /c \
         "rundll32.exe user32.dll,GetDesktopWindow & echo up>$ready & pause" \
@@ -71,6 +75,7 @@ hold_session() {
         waited=$((waited + 1))
     done
     rm -rf "$session"
+    trap - EXIT TERM INT
     [ -z "$why" ] || echo "wine-run: the Wine session of $WINEPREFIX $why" >&2
     [ -z "$why" ]
 }
