@@ -6,6 +6,7 @@ ObjectRegistry* ImageRegistry;
 
 void StartImageRegistry() {
     ImageRegistry = Registry_Create(sizeof(ImageObject), 16, [](int number) { ImageFree(number); });
+    RuntimeHeap_OnDestroy([] { ImageRegistry = nullptr; });
 }
 
 void EndImageRegistry() {

@@ -25,7 +25,8 @@ void StartImageRegistry();
 void EndImageRegistry();
 
 // Frees an image: bitmaps with DeleteObject, icons with DestroyIcon. -1 frees every image.
-// 0 when there is no such image.
+// 0 when there is no such image, also after the runtime has ended. A dynamic number is valid
+// until it is freed; after that it may name a new image, which a second free would free.
 int ImageFree(int number);
 
 // True when an image of that size fits the record: 1 to 32767 pixels each way.

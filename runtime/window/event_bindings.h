@@ -31,14 +31,17 @@ extern KeyedMap* EventBindings;
 void CreateEventBindings();
 
 // Binds a callback to (code, window, object, type), each of the last three possibly
-// ANY_EVENT_FIELD; the binding belongs to the window given. Returns 1, or 0 when nothing could
-// be allocated.
+// ANY_EVENT_FIELD; the binding belongs to the window given. Its callback node is a RuntimeHeap
+// block. Returns 1, or 0 for a null callback, when nothing could be allocated, and before the
+// runtime has started or after it has ended.
 int BindEvent(int code, int window, int object, int type, BoundCallback callback);
 // Runs the callbacks bound under one key.
 void DispatchBoundCallbacks(int code, int window, int object, int type);
 // Runs the callbacks of all five keys of an event, while it is current.
 void RunBoundCallbacks(int code, int window, int object, int type);
-// Deletes every binding of a window number and frees the callback nodes BindEvent made.
+// Deletes every binding of a window number and frees the callback nodes BindEvent made, no
+// others: nodes that other code linked in stay that code's. A node deleted while its list is
+// being walked is freed once no walk is under way.
 void RemoveWindowBindings(int window);
 
 // Writes the key of (code, window, object, type), as "%d:%d:%d:%d" would; returns its length.

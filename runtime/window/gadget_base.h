@@ -59,6 +59,7 @@ extern ObjectRegistry* GadgetRegistry;
 extern GadgetListState* GadgetListBlock;
 
 void StartGadgetLayer();
+// Shutdown routine: frees every gadget still registered and destroys the shared window.
 void EndGadgetLayer();
 
 // Makes window the current gadget list and returns the one that was current (0 if none); a
@@ -69,9 +70,13 @@ LRESULT CALLBACK GadgetStackProc(HWND window, UINT message, WPARAM wParam, LPARA
 // | style) of the current gadget list's window, or of its innermost open container, whose
 // identifier and "QV_ID" are the gadget's number, in the gadget list's font. number -1 asks for
 // a dynamic number. The control for a static number, the dynamic number for -1; 0 when there is
-// no gadget list or the control cannot be made (the number keeps no gadget then).
+// no gadget list (or no runtime) or the control cannot be made or watched (the number keeps no
+// gadget then). The gadget goes when its control is destroyed.
 intptr_t OpenGadget(int number, const char* className, const char* text, int x, int y, int width,
                     int height, DWORD style, DWORD extendedStyle = 0);
 // The registry's free function: destroys the gadget's control; AutoNumber frees every gadget.
-// A gadget of no kind also leaves the registry.
+// A gadget of no kind also leaves the registry, as every OpenGadget gadget does once its control
+// is destroyed by anyone (its parent's close among them). Does nothing for a number naming no
+// gadget, also after the runtime has ended. A dynamic number is valid until its gadget is freed;
+// after that it may name a new gadget.
 void FreeGadget(int number);

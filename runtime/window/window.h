@@ -51,7 +51,12 @@ void EndWindowLibrary();
 // Returns the window handle for a number, the new number for AutoNumber, 0 on failure.
 intptr_t OpenAppWindow(int number, int x, int y, int width, int height, const char* title,
                        DWORD flags, HWND parent = nullptr);
+// The open window's handle, or 0 when the number names no open window.
 HWND WindowHandleOf(int number);
+// Closes a window: destroys it, drops its queued events (releasing their data) and its
+// bindings; AutoNumber closes every window. Does nothing for a number naming no open window,
+// also after the runtime has ended. A dynamic number is valid until its window is closed;
+// after that it may name a new window.
 void CloseAppWindow(int number);
 void CentreWindow(HWND window, DWORD flags, HWND parent);
 
