@@ -109,6 +109,12 @@ void ApplyColor(DrawingContext* context, int color) {
 
 void StartDrawingSlot() {
     drawingSlot = TlsAlloc();
+    // A span left open when the runtime ends has its record in the heap that goes: no call
+    // after the end may reach it. Its GDI objects stay, as nothing can end it any more.
+    RuntimeHeap_OnDestroy([] {
+        currentContext = nullptr;
+        TlsSetValue(drawingSlot, nullptr);
+    });
 }
 
 // A context that was current before is left as it is: its caller may still hold it, and

@@ -119,7 +119,8 @@ QV_ASSERT_SIZE(DrawingContext, 224);
 extern DWORD drawingSlot;
 extern DrawingContext* currentContext;
 
-// Start-up routine: allocates drawingSlot.
+// Start-up routine: allocates drawingSlot. A span left open when the runtime ends is dropped
+// with the heap: the entry points and EndDrawing then find no current context.
 void StartDrawingSlot();
 
 // For output functions: a zero-filled context with its operations filled in, made current.
