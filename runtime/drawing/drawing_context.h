@@ -111,21 +111,25 @@ struct DrawingContext {
     float angledFontAngle;
     int grabAs24;
     HGDIOBJ savedFont;
+    HDC imageDC; // memory DC the image operations share for the span, made on first use; owned
 };
-QV_ASSERT_SIZE(DrawingContext, 220);
+QV_ASSERT_SIZE(DrawingContext, 224);
 
 // The thread-local slot that also holds the current context, and the current context itself.
 extern DWORD drawingSlot;
 extern DrawingContext* currentContext;
 
-// Start-up routine: allocates drawingSlot.
+// Start-up routine: allocates drawingSlot. A span left open when the runtime ends is dropped
+// with the heap: the entry points and EndDrawing then find no current context.
 void StartDrawingSlot();
 
 // For output functions: a zero-filled context with its operations filled in, made current.
-// Null when the heap has no room.
+// A context current before is neither ended nor freed. Null when the heap has no room.
 DrawingContext* CreateDrawingContext();
-// Starts the span on a context an output function made; the DC, or 0 (the context is then
-// given back to its output and freed). Null is accepted and gives 0.
+// Starts the span on the context an output function made last; the DC, or 0. 0 without any
+// change for null, for a context that is not the current one (a newer one was made since, or
+// it was ended) and for one begun already. 0 also when the output lends no live DC: the context
+// is then given back to its output and freed.
 HDC BeginDrawing(DrawingContext* context);
 // Ends the current span: restores and frees the GDI objects, hands the output back and frees
 // the context. Does nothing without a current context.
@@ -148,6 +152,9 @@ int FloodFill(int x, int y, int borderColor, int fillColor);
 // The colour cache of the entry points: stores color and hands it to setColor only when it
 // differs from the colour last applied.
 void ApplyColor(DrawingContext* context, int color);
+
+// True for a handle of a DC that exists: not 0, not deleted, not some other GDI object.
+bool IsLiveDC(HDC dc);
 
 // Re-acquires a surface output's DC while its memory is locked and re-applies the DC state.
 void EnsureDC(DrawingContext* context);

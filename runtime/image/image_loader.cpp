@@ -19,8 +19,10 @@ void FlipRows(uint8_t* bits, int pitch, int height) {
 // section deleted again.
 intptr_t DecodeIntoImage(const ImageCodec* codec, LoadContext* context, int number) {
     int width = context->width, height = context->height;
-    // A top-down file has a negative height; the record holds 16-bit sizes.
-    if (width < 1 || height < 1 || width > INT16_MAX || height > INT16_MAX)
+    // A top-down file has a negative height. A picture the data cannot fill would be a section
+    // as large as the header claims, left black: a small file must not cost that much.
+    if (!ImageSizeFits(width, height) ||
+        context->fillablePixels < static_cast<uint64_t>(width) * static_cast<uint64_t>(height))
         return 0;
     void* bits = nullptr;
     HBITMAP bitmap = CreateImageBitmap(width, height, 24, &bits);

@@ -29,9 +29,12 @@ void EndImageRegistry();
 // until it is freed; after that it may name a new image, which a second free would free.
 int ImageFree(int number);
 
+// True when an image of that size fits the record: 1 to 32767 pixels each way.
+bool ImageSizeFits(int width, int height);
+
 // Registers handle under number (-1: a dynamic number) with its size and depth; a number that
-// holds an image frees it first. The record, or null when the size does not fit the record
-// (1 to 32767 pixels each way) or the registry has no room; the handle stays the caller's then.
+// holds an image frees it first. The record, or null when the handle is 0, the size does not
+// fit the record (ImageSizeFits) or the registry has no room; the handle stays the caller's then.
 ImageObject* RegisterImage(int number, HANDLE handle, int width, int height, int depth);
 
 // A bottom-up DIB section of depth bits per pixel (at least 24), pixels undefined; bitsOut, when
@@ -42,7 +45,8 @@ HBITMAP CreateImageBitmap(int width, int height, int depth, void** bitsOut = nul
 // row too long to count in 32 bits.
 int BitmapRowStride(int width, int bitsPerPixel);
 // Bytes of the pixels of a DIB of that size and depth: 0 for sizes below 1 and for pictures of
-// more than MAX_IMAGE_BYTES, whose byte count would not survive 32-bit arithmetic.
+// more than MAX_IMAGE_BYTES, whose byte count would not survive 32-bit arithmetic. Never
+// overflows, whatever the arguments.
 size_t BitmapByteSize(int width, int height, int bitsPerPixel);
 constexpr size_t MAX_IMAGE_BYTES = 0x7FFFFFFF;
 // The header of an uncompressed DIB, no colour table; a negative height stores rows top-down.

@@ -1,3 +1,4 @@
+#include "runtime/drawing/plain_output.h"
 #include "runtime/image/image_objects.h"
 #include "runtime/window/event_bindings.h"
 #include "runtime/window/gadget_base.h"
@@ -95,12 +96,17 @@ TEST(Heaps, HostileCallsAroundTheEndAreHarmlessAndTheRuntimeStartsAgain) {
     EXPECT_EQ(PostEvent(70000, 0, -1, 0, nullptr), 0);
     EXPECT_EQ(HeapBytesInUse(RuntimeHeap), before);
 
+    HDC memory = CreateCompatibleDC(nullptr);
+    BeginDrawing(PlainOutput(memory)); // a span left open
+
     ShutdownRuntime();
     EndRuntime();
     const struct {
         const char* what;
         int (*call)();
     } afterTheEnd[] = {
+        {"DrawBox in a span left open", [] { return DrawBox(0, 0, 1, 1, 0); }},
+        {"EndDrawing", [] { return EndDrawing(), 0; }},
         {"ShutdownRuntime", [] { return ShutdownRuntime(), 0; }},
         {"EndRuntime", [] { return EndRuntime(), 0; }},
         {"ImageFree of all", [] { return ImageFree(AutoNumber), 0; }},
@@ -138,6 +144,7 @@ TEST(Heaps, HostileCallsAroundTheEndAreHarmlessAndTheRuntimeStartsAgain) {
     };
     for (const auto& call : afterTheEnd)
         EXPECT_EQ(call.call(), 0) << call.what;
+    DeleteDC(memory);
 
     StartRuntime();
     EXPECT_NE(OpenAppWindow(0, 0, 0, 50, 50, "", WINDOW_INVISIBLE), 0);

@@ -5,6 +5,8 @@
 
 #include <stdio.h>
 
+#include <algorithm>
+
 #include <string>
 
 namespace {
@@ -84,11 +86,18 @@ TEST_F(ImageLoader, FailuresReturnZeroAndKeepNothing) {
         {"no width", MakeBitmapFile(0, 2, 24, 0, {}, {})},
         {"too wide", MakeBitmapFile(32768, 1, 24, 0, {}, {1, 2, 3, 0})},
         {"too high", MakeBitmapFile(1, 40000, 24, 0, {}, {1, 2, 3, 0})},
+        // Headers that claim far more than the data holds: 192 MB sections, were they made.
+        {"a row missing", Bytes(Picture.begin(), Picture.end() - 12)},
+        {"8000 x 8000 in 58 bytes", MakeBitmapFile(8000, 8000, 24, 0, {}, {1, 2, 3, 0})},
+        {"no decoding", MakeBitmapFile(8000, 8000, 0, 0, {}, {})},
+        {"4-bit run-length", MakeBitmapFile(8000, 8000, 4, 2, {}, Bytes(64))},
+        {"run-length short of its size", MakeBitmapFile(8000, 8000, 8, 1, {}, {255, 1, 0, 1})},
     };
     // A first load settles the registry's tables and whatever the C runtime keeps.
     ASSERT_NE(Load(true, 3, Picture), 0);
     const size_t heap = HeapBytesInUse(RuntimeHeap);
     const DWORD gdi = GdiObjectCount();
+    const size_t peak = PeakWorkingSet();
     for (const auto& c : cases)
         for (bool fromFile : {false, true})
             for (int number : {7, AutoNumber}) {
@@ -103,6 +112,20 @@ TEST_F(ImageLoader, FailuresReturnZeroAndKeepNothing) {
     EXPECT_EQ(ImageOf(7), nullptr);
     EXPECT_EQ(HeapBytesInUse(RuntimeHeap), heap);
     EXPECT_EQ(GdiObjectCount(), gdi);
+    EXPECT_LT(PeakWorkingSet() - peak, 16u << 20) << "a refused picture's pixels were touched";
+}
+
+// Every format that decodes loads, also with the last row's padding cut off; the others would
+// be black pictures and are refused.
+TEST_F(ImageLoader, LoadsWhatTheDataFills) {
+    const char* const refused[] = {"4bit-rle", "16bit-other", "24bit-top-down", "2bit"};
+    for (const auto& seed : BitmapSeedFiles()) {
+        bool loads = std::find_if(std::begin(refused), std::end(refused), [&](const char* name) {
+                         return seed.first == name;
+                     }) == std::end(refused);
+        EXPECT_EQ(Load(false, 4, seed.second) != 0, loads) << seed.first;
+    }
+    EXPECT_NE(Load(false, 4, Bytes(Picture.begin(), Picture.end() - 3)), 0);
 }
 
 } // namespace
