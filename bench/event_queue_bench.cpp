@@ -1,10 +1,12 @@
 // The runtime's event queue against the platform's own: QueueEvent + DequeueEvent round trips,
 // each with the five binding look-ups every queued event makes, against PostMessageA +
 // PeekMessageA round trips on the same thread. Without bindings, and with 1,000 bindings under
-// keys that the events do not have.
+// keys that the events do not have. And the posted events' round trip: PostEvent, the poll that
+// receives its message, the poll that hands the event out; and PostEvent alone.
 #include "app/program.h"
 #include "bench_clock.h"
 #include "runtime/window/event_bindings.h"
+#include "runtime/window/event_polling.h"
 #include "runtime/window/event_queue.h"
 #include "runtime/window/posted_events.h"
 #include "runtime/window/window.h"
@@ -19,6 +21,8 @@ namespace {
 
 constexpr int QueueTrips = 2000000;
 constexpr int PlatformTrips = 200000;
+constexpr int PostTrips = 200000;
+constexpr int PostBatch = 2000; // posted, then received untimed
 constexpr int Rounds = 3;
 constexpr int Bindings = 1000;
 
@@ -44,6 +48,23 @@ double QueueRoundTrips() {
     });
 }
 
+double PostsPerSecond() {
+    double best = 0;
+    for (int round = 0; round < Rounds; ++round) {
+        double spent = 0;
+        for (int batch = 0; batch < PostTrips / PostBatch; ++batch) {
+            double start = Now();
+            for (int i = 0; i < PostBatch; ++i)
+                PostEvent(70000, i, -1, 0, nullptr);
+            spent += Now() - start;
+            while (PollWindowEvent()) {
+            }
+        }
+        best = std::max(best, PostTrips / spent);
+    }
+    return best;
+}
+
 void Bound() {
     Sink = 1;
 }
@@ -60,6 +81,12 @@ int main() {
         PeekMessageA(&msg, window, WM_USER, WM_USER, PM_REMOVE);
         Sink = static_cast<int>(msg.wParam);
     });
+    double posted = EventsPerSecond(PostTrips, [](int i) {
+        PostEvent(70000, i, -1, 0, nullptr);
+        PollWindowEvent();
+        Sink = PollWindowEvent();
+    });
+    double posts = PostsPerSecond();
     double bare = QueueRoundTrips();
     // Bindings of other codes, for the windows the events come from and for any window.
     for (int i = 0; i < Bindings; ++i)
@@ -72,6 +99,10 @@ int main() {
     printf("  %-52s %12s %10s %8s\n", "", "events/s", "ns each", "ratio");
     printf("  %-52s %12.0f %10.1f %8s\n", "PostMessageA + PeekMessageA (the platform's queue)",
            platform, 1e9 / platform, "1.00x");
+    printf("  %-52s %12.0f %10.1f %7.2fx\n", "PostEvent + the two polls that receive it", posted,
+           1e9 / posted, posted / platform);
+    printf("  %-52s %12.0f %10.1f %7.2fx\n", "PostEvent alone", posts, 1e9 / posts,
+           posts / platform);
     printf("  %-52s %12.0f %10.1f %7.2fx\n", "QueueEvent + DequeueEvent, no bindings", bare,
            1e9 / bare, bare / platform);
     printf("  %-52s %12.0f %10.1f %7.2fx\n", "QueueEvent + DequeueEvent, 1,000 other bindings",

@@ -26,8 +26,9 @@ inline std::string BuildTree() {
     return tests.substr(0, tests.find_last_of("\\/"));
 }
 
-// Runs a command line (a Windows program, or a Unix one by its path) and waits for its end.
-inline bool RunCommand(const std::string& command) {
+// Runs a command line (a Windows program, or a Unix one by its path) and waits for its end;
+// its exit code goes to exitCode when one is given.
+inline bool RunCommand(const std::string& command, DWORD* exitCode = nullptr) {
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
@@ -36,6 +37,8 @@ inline bool RunCommand(const std::string& command) {
                         &process))
         return false;
     WaitForSingleObject(process.hProcess, Patience);
+    if (exitCode)
+        GetExitCodeProcess(process.hProcess, exitCode);
     CloseHandle(process.hProcess);
     CloseHandle(process.hThread);
     return true;

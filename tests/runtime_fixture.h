@@ -5,6 +5,7 @@
 #include "runtime/core/heap.h"
 
 #include <gtest/gtest.h>
+#include <psapi.h>
 
 class RuntimeTest : public ::testing::Test {
   protected:
@@ -25,6 +26,15 @@ inline size_t HeapBytesInUse(HANDLE heap) {
             total += entry.cbData;
     HeapUnlock(heap);
     return total;
+}
+
+// The most memory the process has had in use at once, in bytes: a section it made and touched
+// counts, one it only reserved does not.
+inline size_t PeakWorkingSet() {
+    PROCESS_MEMORY_COUNTERS counters = {};
+    counters.cb = sizeof counters;
+    GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
+    return counters.PeakWorkingSetSize;
 }
 
 // Live GDI objects of the process. Wine's GetGuiResources answers 0; there every index of the

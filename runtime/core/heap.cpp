@@ -12,6 +12,10 @@ int StringBufferPosition;
 
 namespace {
 
+// Every library that starts adds its own; they stay for later runs in the same process.
+HeapForgetFunction forgetFunctions[32];
+int forgetCount;
+
 // All heaps grow on demand and serialise their own calls.
 HANDLE CreatePrivateHeap() {
     return HeapCreate(0, 4096, 0);
@@ -32,7 +36,22 @@ HANDLE CreateRuntimeHeap() {
 }
 
 void DestroyRuntimeHeap() {
+    if (!RuntimeHeap)
+        return;
+    for (int i = 0; i < forgetCount; ++i)
+        forgetFunctions[i]();
     DestroyPrivateHeap(RuntimeHeap);
+}
+
+int RuntimeHeap_OnDestroy(HeapForgetFunction forget) {
+    for (int i = 0; i < forgetCount; ++i)
+        if (forgetFunctions[i] == forget)
+            return 1;
+    if (!forget ||
+        forgetCount == static_cast<int>(sizeof forgetFunctions / sizeof *forgetFunctions))
+        return 0;
+    forgetFunctions[forgetCount++] = forget;
+    return 1;
 }
 
 void StartStringArea() {

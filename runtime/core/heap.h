@@ -12,9 +12,21 @@ extern char* StringBuffer;
 extern int StringBufferSize;
 extern int StringBufferPosition;
 
-// The entry point's own heap: HeapCreate(0, 4096, 0), stored in RuntimeHeap.
+// The entry point's own heap: HeapCreate(0, 4096, 0), stored in RuntimeHeap; null when it cannot
+// be made.
 HANDLE CreateRuntimeHeap();
+// Runs the forget functions (below), then destroys the RuntimeHeap and sets it to null. Does
+// nothing more once it is gone.
 void DestroyRuntimeHeap();
+
+// What a library keeps pointing into the RuntimeHeap (its registry, its blocks) would point
+// into freed memory once the heap is destroyed. A forget function sets such pointers to null,
+// so that any call after the end finds nothing and returns 0 or does nothing. It runs just
+// before the heap goes, must not allocate, and may free.
+typedef void (*HeapForgetFunction)();
+// Has forget run whenever the RuntimeHeap is destroyed, from now on; a function added before is
+// not added twice. Returns 1, or 0 when the table of them is full (a fault of this build).
+int RuntimeHeap_OnDestroy(HeapForgetFunction forget);
 
 void StartStringArea();
 void EndStringArea();

@@ -1,93 +1,21 @@
 #include "runtime/core/registry.h"
 
+#include "runtime/core/address_set.h"
 #include "runtime/core/heap.h"
 
 #include <string.h>
 
 namespace {
 
-// The set of live dynamic numbers, kept beside the registry record so that a number naming no
-// live object is answered with null instead of being used as an address. Open addressing with
-// linear probing; deletion shifts later entries back, so there are no tombstones.
-struct LiveSet {
-    uintptr_t* keys; // 0 marks an empty cell
-    int cellCount;   // a power of two, or 0 before the first dynamic object
-    int used;
-};
-
+// The live dynamic numbers are kept beside the registry record, so that a number naming no
+// live object is answered with null instead of being used as an address.
 struct RegistryBlock {
     ObjectRegistry record; // first, so the registry pointer is the block
-    LiveSet live;
+    AddressSet live;
 };
 
-LiveSet& LiveOf(ObjectRegistry* registry) {
-    return reinterpret_cast<RegistryBlock*>(registry)->live;
-}
-
-unsigned CellOf(uintptr_t key, int cellCount) {
-    return (static_cast<uint32_t>(key >> 3) * 2654435761u) & (cellCount - 1);
-}
-
-bool LiveContains(const LiveSet& set, uintptr_t key) {
-    if (set.cellCount == 0)
-        return false;
-    for (unsigned i = CellOf(key, set.cellCount);; i = (i + 1) & (set.cellCount - 1)) {
-        if (set.keys[i] == key)
-            return true;
-        if (set.keys[i] == 0)
-            return false;
-    }
-}
-
-void LiveInsertInto(uintptr_t* keys, int cellCount, uintptr_t key) {
-    unsigned i = CellOf(key, cellCount);
-    while (keys[i] != 0)
-        i = (i + 1) & (cellCount - 1);
-    keys[i] = key;
-}
-
-bool LiveAdd(LiveSet& set, uintptr_t key) {
-    if ((set.used + 1) * 2 > set.cellCount) {
-        int newCount = set.cellCount ? set.cellCount * 2 : 16;
-        auto* keys = static_cast<uintptr_t*>(
-            HeapAlloc(RuntimeHeap, HEAP_ZERO_MEMORY, newCount * sizeof(uintptr_t)));
-        if (!keys)
-            return false;
-        for (int i = 0; i < set.cellCount; ++i)
-            if (set.keys[i])
-                LiveInsertInto(keys, newCount, set.keys[i]);
-        if (set.keys)
-            HeapFree(RuntimeHeap, 0, set.keys);
-        set.keys = keys;
-        set.cellCount = newCount;
-    }
-    LiveInsertInto(set.keys, set.cellCount, key);
-    ++set.used;
-    return true;
-}
-
-void LiveRemove(LiveSet& set, uintptr_t key) {
-    if (set.cellCount == 0)
-        return;
-    unsigned mask = set.cellCount - 1;
-    unsigned i = CellOf(key, set.cellCount);
-    while (set.keys[i] != key) {
-        if (set.keys[i] == 0)
-            return;
-        i = (i + 1) & mask;
-    }
-    // Backward-shift deletion keeps every probe chain unbroken.
-    unsigned hole = i;
-    for (unsigned j = (i + 1) & mask; set.keys[j] != 0; j = (j + 1) & mask) {
-        unsigned home = CellOf(set.keys[j], set.cellCount);
-        bool movable = hole <= j ? (home <= hole || home > j) : (home <= hole && home > j);
-        if (movable) {
-            set.keys[hole] = set.keys[j];
-            hole = j;
-        }
-    }
-    set.keys[hole] = 0;
-    --set.used;
+AddressSet* LiveOf(ObjectRegistry* registry) {
+    return &reinterpret_cast<RegistryBlock*>(registry)->live;
 }
 
 bool IsStatic(const ObjectRegistry* registry, int number) {
@@ -112,7 +40,7 @@ void* AllocateDynamic(ObjectRegistry* registry) {
     bool numberable = true;
     if constexpr (sizeof(void*) > 4)
         numberable = reinterpret_cast<uintptr_t>(record) <= 0xFFFFFFFFu;
-    if (!numberable || !LiveAdd(LiveOf(registry), reinterpret_cast<uintptr_t>(record))) {
+    if (!numberable || !AddressSet_Add(LiveOf(registry), reinterpret_cast<uintptr_t>(record))) {
         HeapFree(RuntimeHeap, 0, header);
         return nullptr;
     }
@@ -187,7 +115,7 @@ void* Registry_Get(ObjectRegistry* registry, int number) {
     void* record;
     if (IsStatic(registry, number))
         record = registry->slots[number];
-    else if (LiveContains(LiveOf(registry), AddressOf(number)))
+    else if (AddressSet_Contains(LiveOf(registry), AddressOf(number)))
         record = reinterpret_cast<void*>(AddressOf(number));
     else
         return nullptr;
@@ -204,10 +132,10 @@ void Registry_Release(ObjectRegistry* registry, int number) {
             memset(registry->slots[number], 0, registry->objectSize);
         return;
     }
-    LiveSet& live = LiveOf(registry);
-    if (!LiveContains(live, AddressOf(number)))
+    AddressSet* live = LiveOf(registry);
+    if (!AddressSet_Contains(live, AddressOf(number)))
         return;
-    LiveRemove(live, AddressOf(number));
+    AddressSet_Remove(live, AddressOf(number));
     RegistryLink* header = HeaderOf(number);
     if (header == registry->dynamicHead) {
         registry->dynamicHead = header->older;

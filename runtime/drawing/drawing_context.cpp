@@ -34,7 +34,7 @@ HDC Start(DrawingContext* context) {
     context->mode = 0;
     context->access = ACCESS_DC;
     HDC dc = context->dc;
-    if (!dc) {
+    if (!IsLiveDC(dc)) {
         DeleteObject(context->defaultBrush);
         DeleteObject(context->defaultPen);
         context->defaultBrush = nullptr;
@@ -69,6 +69,9 @@ int Stop(DrawingContext* context) {
         DeleteObject(context->defaultBrush);
     if (context->defaultPen)
         DeleteObject(context->defaultPen);
+    if (context->imageDC)
+        DeleteDC(context->imageDC);
+    context->imageDC = nullptr;
     context->brush = nullptr;
     context->pen = nullptr;
     context->angledFont = nullptr;
@@ -85,6 +88,18 @@ void FreeContext(DrawingContext* context) {
 
 } // namespace
 
+bool IsLiveDC(HDC dc) {
+    switch (dc ? GetObjectType(dc) : 0) {
+    case OBJ_DC:
+    case OBJ_MEMDC:
+    case OBJ_METADC:
+    case OBJ_ENHMETADC:
+        return true;
+    default:
+        return false;
+    }
+}
+
 void ApplyColor(DrawingContext* context, int color) {
     if (color != context->color) {
         context->color = color;
@@ -94,14 +109,17 @@ void ApplyColor(DrawingContext* context, int color) {
 
 void StartDrawingSlot() {
     drawingSlot = TlsAlloc();
+    // A span left open when the runtime ends has its record in the heap that goes: no call
+    // after the end may reach it. Its GDI objects stay, as nothing can end it any more.
+    RuntimeHeap_OnDestroy([] {
+        currentContext = nullptr;
+        TlsSetValue(drawingSlot, nullptr);
+    });
 }
 
+// A context that was current before is left as it is: its caller may still hold it, and
+// callers end one span before starting the next.
 DrawingContext* CreateDrawingContext() {
-    // A started span that was left open could never be ended once another context is current:
-    // its record and GDI objects would stay for good. End it first. A context not yet started
-    // may still be handed to BeginDrawing and is left alone.
-    if (BegunContext())
-        EndDrawing();
     DrawingContext* context = static_cast<DrawingContext*>(
         HeapAlloc(RuntimeHeap, HEAP_ZERO_MEMORY, sizeof(DrawingContext)));
     if (!context)
@@ -141,7 +159,9 @@ DrawingContext* CreateDrawingContext() {
 }
 
 HDC BeginDrawing(DrawingContext* context) {
-    if (!context)
+    // Any other context was replaced by a newer one, so no EndDrawing could reach its span, or
+    // has been ended and freed; it is not touched. A span begun already is not begun again.
+    if (!context || context != currentContext || context->access != 0)
         return nullptr;
     HDC dc = context->start(context);
     if (dc)

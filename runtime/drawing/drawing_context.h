@@ -105,18 +105,20 @@ struct DrawingContext {
     float angledFontAngle;
     int grabAs24;
     HGDIOBJ savedFont;
+    HDC imageDC; // memory DC the image operations share for the span, made on first use; owned
 };
-QV_ASSERT_SIZE(DrawingContext, 220);
+QV_ASSERT_SIZE(DrawingContext, 224);
 
 // The thread-local slot that also holds the current context, and the current context itself.
 extern DWORD drawingSlot;
 extern DrawingContext* currentContext;
 
-// Start-up routine: allocates drawingSlot.
+// Start-up routine: allocates drawingSlot. A span left open when the runtime ends is dropped
+// with the heap: the entry points and EndDrawing then find no current context.
 void StartDrawingSlot();
 
 // For output functions: a zero-filled context with its operations filled in, made current.
-// Null when the heap has no room.
+// A context current before is neither ended nor freed. Null when the heap has no room.
 DrawingContext* CreateDrawingContext();
 
 // The current context once BeginDrawing has started it, else null. Entry points act only on
@@ -133,6 +135,9 @@ inline DrawingContext* BegunContext() {
 // The colour cache of the entry points: stores color and hands it to setColor only when it
 // differs from the colour last applied.
 void ApplyColor(DrawingContext* context, int color);
+
+// True for a handle of a DC that exists: not 0, not deleted, not some other GDI object.
+bool IsLiveDC(HDC dc);
 
 // Re-acquires a surface output's DC while its memory is locked and re-applies the DC state.
 void EnsureDC(DrawingContext* context);

@@ -5,6 +5,15 @@
 
 namespace {
 
+// The span's memory DC, made on its first image operation compatible with the output's DC (with
+// the screen while a surface's memory is locked) and deleted by stop: making one per draw costs
+// about as much as a small blit. Whatever is selected into it is selected out again.
+HDC ImageDC(DrawingContext* context) {
+    if (!context->imageDC)
+        context->imageDC = CreateCompatibleDC(context->dc);
+    return context->imageDC;
+}
+
 // Copies the whole bitmap onto dc at (x, y), width x height, through a memory DC.
 int BlitBitmap(HDC dc, int x, int y, int width, int height, HBITMAP bitmap, const BITMAP& info,
                HDC memory, DWORD rop) {
@@ -86,12 +95,8 @@ int ImageDrawScaled(DrawingContext* context, HANDLE image, int x, int y, int wid
         GlobalFree(copy);
         return lines > 0;
     }
-    HDC memory = CreateCompatibleDC(dc);
-    if (!memory)
-        return 0;
-    int result = BlitBitmap(dc, x, y, width, height, bitmap, info, memory, rop);
-    DeleteDC(memory);
-    return result;
+    HDC memory = ImageDC(context);
+    return memory ? BlitBitmap(dc, x, y, width, height, bitmap, info, memory, rop) : 0;
 }
 
 int ImageDrawBlended(DrawingContext* context, HANDLE image, int x, int y, int alpha) {
@@ -102,27 +107,24 @@ int ImageDrawBlended(DrawingContext* context, HANDLE image, int x, int y, int al
     alpha = alpha < 0 ? 0 : alpha > 255 ? 255 : alpha;
     // Made before EnsureDC: while a surface's memory is locked dc is 0 and the memory DC is
     // compatible with the screen.
-    HDC memory = CreateCompatibleDC(context->dc);
+    HDC memory = ImageDC(context);
     if (!memory)
         return 0;
     EnsureDC(context);
     HDC dc = context->dc;
     int result = 0;
-    HBITMAP copy;
-    if (HasAlphaChannel(bitmap) && (copy = MakeBlendCopy(bitmap, memory, 0))) {
-        result = BlendBitmap(dc, x, y, 0, 0, copy, memory, alpha);
-        DeleteBlendCopy(copy);
-    } else if (alpha == 255) {
+    // Alpha 0 draws nothing on any path.
+    bool blended = alpha != 0 && BlendWithOwnAlpha(dc, x, y, bitmap, info, memory, alpha, &result);
+    if (!blended && alpha == 255)
         result = BlitBitmap(dc, x, y, info.bmWidth, info.bmHeight, bitmap, info, memory, SRCCOPY);
-    } else if (alpha != 0) {
-        result = BlendBitmapConstant(dc, x, y, 0, 0, bitmap, memory, alpha);
-    }
-    DeleteDC(memory);
+    else if (!blended && alpha != 0)
+        result = BlendBitmapConstant(dc, x, y, info.bmWidth, info.bmHeight, bitmap, memory, alpha);
     return result;
 }
 
 intptr_t ImageGrab(DrawingContext* context, int number, int x, int y, int width, int height) {
-    if (context->kind == OUTPUT_WRITE_ONLY)
+    // A size the record cannot hold is refused before anything is made or copied.
+    if (context->kind == OUTPUT_WRITE_ONLY || !ImageSizeFits(width, height))
         return 0;
     EnsureDC(context);
     HDC dc = context->dc;
@@ -131,21 +133,21 @@ intptr_t ImageGrab(DrawingContext* context, int number, int x, int y, int width,
         CreateImageBitmap(width, height, context->grabAs24 && depth == 32 ? 24 : depth);
     if (!bitmap)
         return 0;
-    HDC memory = CreateCompatibleDC(dc);
+    HDC memory = ImageDC(context);
     if (!memory) {
         DeleteObject(bitmap);
         return 0;
     }
     intptr_t result = 0;
     HGDIOBJ previous = SelectObject(memory, bitmap);
-    if (previous && BitBlt(memory, 0, 0, width, height, dc, x, y, SRCCOPY)) {
-        // Out of the memory DC before it is registered, so it can be drawn elsewhere at once.
+    bool copied = previous && BitBlt(memory, 0, 0, width, height, dc, x, y, SRCCOPY);
+    // Out of the memory DC before it is registered, so it can be drawn elsewhere at once.
+    if (previous)
         SelectObject(memory, previous);
+    if (copied)
         if (ImageObject* image = RegisterImage(number, bitmap, width, height, depth))
             result = number == AutoNumber ? Registry_NumberOf(image)
                                           : reinterpret_cast<intptr_t>(bitmap);
-    }
-    DeleteDC(memory);
     if (!result)
         DeleteObject(bitmap);
     return result;

@@ -287,7 +287,8 @@ int ScaleRows(int rows, const unsigned char* source, int sourceWidth, unsigned c
 int ScaleColumns(const unsigned char* source, int sourceWidth, int sourceHeight,
                  unsigned char* destination, int columns, int destinationHeight,
                  int bytesPerPixel) {
-    if (sourceWidth < 1 || columns < 1 || !ValidPixelSize(bytesPerPixel))
+    // More columns than a source row holds would be read from the rows that follow it.
+    if (sourceWidth < 1 || columns < 1 || columns > sourceWidth || !ValidPixelSize(bytesPerPixel))
         return 0;
     ResampleWeights* table = BuildResampleWeights(destinationHeight, sourceHeight);
     if (!table)

@@ -23,7 +23,8 @@ ResampleWeights* BuildResampleWeights(int destinationSize, int sourceSize);
 void FreeResampleWeights(ResampleWeights* table, int destinationSize);
 
 // Each pass returns 1 when it ran, 0 with nothing written when its weights or working rows
-// cannot be had or an argument is out of range.
+// cannot be had or an argument is out of range (a size below 1, bytesPerPixel not 1 to 4, and
+// for ScaleColumns more columns than sourceWidth).
 // Resamples each of rows rows from sourceWidth to destinationWidth pixels.
 int ScaleRows(int rows, const unsigned char* source, int sourceWidth, unsigned char* destination,
               int destinationWidth, int bytesPerPixel);

@@ -1,7 +1,7 @@
 #include "runtime/drawing/plain_output.h"
 
 DrawingContext* PlainOutput(HDC dc) {
-    if (!dc)
+    if (!IsLiveDC(dc))
         return nullptr;
     int width, height, depth;
     BITMAP bitmap;

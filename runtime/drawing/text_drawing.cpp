@@ -1,24 +1,34 @@
 #include "runtime/drawing/text_drawing.h"
 
+#include "runtime/image/image_objects.h"
+
 #include <math.h>
+#include <stddef.h>
+#include <stdint.h>
 #include <string.h>
 
 namespace {
 
-// Selects the rotated copy of font for angle, made anew only when the reduced angle changes.
+// The escapement of a rotated font for a reduced angle, in tenths of a degree.
+LONG EscapementOf(float reduced) {
+    return static_cast<LONG>(reduced * 10);
+}
+
+// Selects the rotated copy of font for angle, made anew only when the reduced angle asks for
+// another escapement: an angle that moves by less than a tenth of a degree draws the same.
 int SelectAngledFont(DrawingContext* context, float angle) {
     // A NaN or infinite angle has no reduction and no escapement.
     if (!isfinite(angle))
         return 0;
     float reduced = static_cast<float>(fmod(angle, 360.0));
-    if (context->angledFont && context->angledFontAngle == reduced) {
+    if (context->angledFont && EscapementOf(context->angledFontAngle) == EscapementOf(reduced)) {
         SelectObject(context->dc, context->angledFont);
         return 1;
     }
     LOGFONTA description;
     if (GetObjectA(context->font, sizeof description, &description) != sizeof description)
         return 0;
-    description.lfEscapement = description.lfOrientation = static_cast<LONG>(reduced * 10);
+    description.lfEscapement = description.lfOrientation = EscapementOf(reduced);
     // Only an outline font can be turned.
     description.lfOutPrecision = OUT_TT_ONLY_PRECIS;
     if (context->angledFont)
@@ -31,14 +41,50 @@ int SelectAngledFont(DrawingContext* context, float angle) {
     return 1;
 }
 
-// The rightmost column with a lit pixel in the top rows of dc, where an italic glyph's slant
-// reaches furthest; -1 when none is lit.
-int RightmostLitColumn(HDC dc, int columns, int rows) {
-    for (int column = columns - 1; column >= 0; column--)
-        for (int row = 0; row < rows; row++)
-            if (GetPixel(dc, column, row) != 0)
-                return column;
-    return -1;
+// The rightmost lit column in the top rows of a top-down 1-bit picture, where an italic glyph's
+// slant reaches furthest; -1 when none is lit. Read as memory: a GetPixel a pixel costs far
+// more than drawing the glyph.
+int RightmostLitColumn(const uint8_t* bits, int stride, int columns, int rows) {
+    int rightmost = -1;
+    for (int row = 0; row < rows; ++row) {
+        const uint8_t* line = bits + static_cast<size_t>(row) * stride;
+        for (int column = columns - 1; column > rightmost; --column)
+            if (line[column >> 3] & (0x80 >> (column & 7))) {
+                rightmost = column;
+                break;
+            }
+    }
+    return rightmost;
+}
+
+// Overhangs measured before, by the font's description: a program sets its font anew in every
+// span, and the same description always measures the same.
+struct KnownOverhang {
+    LOGFONTA description;
+    int overhang;
+};
+constexpr int KNOWN_OVERHANGS = 16;
+KnownOverhang KnownOverhangs[KNOWN_OVERHANGS];
+int KnownOverhangCount, NextKnownOverhang;
+
+bool SameDescription(const LOGFONTA& a, const LOGFONTA& b) {
+    return memcmp(&a, &b, offsetof(LOGFONTA, lfFaceName)) == 0 &&
+           strncmp(a.lfFaceName, b.lfFaceName, LF_FACESIZE) == 0;
+}
+
+int ItalicOverhangOf(HFONT font) {
+    LOGFONTA description;
+    if (GetObjectA(font, sizeof description, &description) != sizeof description)
+        return MeasureItalicOverhang(font);
+    for (int i = 0; i < KnownOverhangCount; ++i)
+        if (SameDescription(KnownOverhangs[i].description, description))
+            return KnownOverhangs[i].overhang;
+    KnownOverhang& known = KnownOverhangs[NextKnownOverhang];
+    NextKnownOverhang = (NextKnownOverhang + 1) % KNOWN_OVERHANGS;
+    if (KnownOverhangCount < KNOWN_OVERHANGS)
+        ++KnownOverhangCount;
+    known = {description, MeasureItalicOverhang(font)};
+    return known.overhang;
 }
 
 // GDI's extent of text in the selected font; false for no text or when GDI cannot tell (and
@@ -62,19 +108,33 @@ int MeasureItalicOverhang(HFONT font) {
     TEXTMETRICA metrics;
     SIZE size;
     if (GetTextMetricsA(dc, &metrics) && metrics.tmItalic &&
-        GetTextExtentPoint32A(dc, "H", 1, &size) &&
-        (bitmap = CreateCompatibleBitmap(dc, 2 * size.cx, 2 * size.cy))) {
-        SelectObject(dc, bitmap);
-        SetBkMode(dc, OPAQUE);
-        SetTextAlign(dc, 0);
-        SetBkColor(dc, 0);
-        SetTextColor(dc, 0xFFFFFF);
-        RECT all = {0, 0, 2 * size.cx, 2 * size.cy};
-        FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-        TextOutA(dc, 0, 0, "H", 1);
-        int column = RightmostLitColumn(dc, 2 * size.cx, size.cy);
-        if (column >= 0)
-            overhang = column - size.cx + 2;
+        GetTextExtentPoint32A(dc, "H", 1, &size)) {
+        // One bit a pixel, top-down, black and white: what a bitmap compatible with a memory DC
+        // is, but with its bits in reach.
+        int width = 2 * size.cx, height = 2 * size.cy;
+        struct {
+            BITMAPINFOHEADER header;
+            RGBQUAD colors[2];
+        } info = {{sizeof(BITMAPINFOHEADER), width, -height, 1, 1, BI_RGB, 0, 0, 0, 2, 2},
+                  {{0, 0, 0, 0}, {255, 255, 255, 0}}};
+        void* bits = nullptr;
+        bitmap = CreateDIBSection(dc, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, &bits,
+                                  nullptr, 0);
+        if (bitmap) {
+            SelectObject(dc, bitmap);
+            SetBkMode(dc, OPAQUE);
+            SetTextAlign(dc, 0);
+            SetBkColor(dc, 0);
+            SetTextColor(dc, 0xFFFFFF);
+            RECT all = {0, 0, width, height};
+            FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+            TextOutA(dc, 0, 0, "H", 1);
+            GdiFlush();
+            int column = RightmostLitColumn(static_cast<uint8_t*>(bits), BitmapRowStride(width, 1),
+                                            width, size.cy);
+            if (column >= 0)
+                overhang = column - size.cx + 2;
+        }
     }
     DeleteDC(dc);
     if (bitmap)
@@ -92,7 +152,7 @@ int TextSetFont(DrawingContext* context, HFONT font) {
         return 0;
     SelectObject(context->dc, font);
     context->font = font;
-    context->italicOverhang = MeasureItalicOverhang(font);
+    context->italicOverhang = ItalicOverhangOf(font);
     // A rotated copy never outlives the font it was made from.
     if (context->angledFont) {
         DeleteObject(context->angledFont);

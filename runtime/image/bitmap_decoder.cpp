@@ -53,6 +53,8 @@ int BitmapCheck(LoadContext* context) {
     context->data = bytes;
     context->sourceBitsPerPixel = header.bitsPerPixel;
     context->depth = 24;
+    uint64_t fillable = BitmapFillablePixels(bytes, context->size);
+    context->fillablePixels = fillable < UINT32_MAX ? static_cast<unsigned>(fillable) : UINT32_MAX;
     return 1;
 }
 

@@ -10,7 +10,8 @@ extern ImageCodec BitmapCodec; // tag "BMP"
 void StartBitmapDecoder();
 
 // 1 when the context's file or memory holds a bitmap file: fills width, height, depth (24),
-// data and sourceBitsPerPixel, and for a file reads all of it into ownedBuffer and sets size.
+// data, sourceBitsPerPixel and fillablePixels (BitmapFillablePixels), and for a file reads all
+// of it into ownedBuffer and sets size. Whether its format decodes is not tested.
 // For memory, size must be the number of bytes at memory. On failure nothing stays allocated.
 int BitmapCheck(LoadContext* context);
 // Writes the checked picture as 24-bit rows, top row first, pitch bytes apart, into a

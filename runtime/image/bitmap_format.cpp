@@ -82,17 +82,28 @@ void ThirtyTwoBitRow(const uint8_t* in, uint8_t* out, int width, const Color*) {
 
 typedef void (*RowDecoder)(const uint8_t* in, uint8_t* out, int width, const Color* table);
 
-// File rows are stored bottom-up, each padded to a multiple of 4 bytes. A row is decoded only
-// when all its pixel bytes are in the data; the last row's padding may be missing.
+// File rows are stored bottom-up, each padded to a multiple of 4 bytes. A row counts only when
+// all its pixel bytes are in the data; the last row's padding may be missing.
+uint64_t RowStride(int width, int bitsPerPixel, uint64_t* rowBytes) {
+    *rowBytes = (static_cast<uint64_t>(width) * bitsPerPixel + 7) / 8;
+    return (*rowBytes + 3) & ~static_cast<uint64_t>(3);
+}
+
+int RowsPresent(size_t size, uint64_t pixelOffset, int width, int height, int bitsPerPixel) {
+    uint64_t rowBytes, stride = RowStride(width, bitsPerPixel, &rowBytes);
+    if (pixelOffset > size || size - pixelOffset < rowBytes)
+        return 0;
+    uint64_t present = 1 + (size - pixelOffset - rowBytes) / stride;
+    return present < static_cast<uint64_t>(height) ? static_cast<int>(present) : height;
+}
+
 void DecodeRows(const uint8_t* data, size_t size, uint64_t pixelOffset, int bitsPerPixel,
                 RowDecoder decodeRow, const Color* table, int width, int height,
                 uint8_t* destination, int pitch) {
-    uint64_t rowBytes = (static_cast<uint64_t>(width) * bitsPerPixel + 7) / 8;
-    uint64_t stride = (rowBytes + 3) & ~static_cast<uint64_t>(3);
-    if (pixelOffset > size || size - pixelOffset < rowBytes)
+    uint64_t rowBytes, stride = RowStride(width, bitsPerPixel, &rowBytes);
+    int rows = RowsPresent(size, pixelOffset, width, height, bitsPerPixel);
+    if (!rows)
         return;
-    uint64_t present = 1 + (size - pixelOffset - rowBytes) / stride;
-    int rows = present < static_cast<uint64_t>(height) ? static_cast<int>(present) : height;
     const uint8_t* in = data + pixelOffset;
     for (int r = 0; r < rows; ++r, in += stride)
         decodeRow(in, destination + static_cast<size_t>(height - 1 - r) * pitch, width, table);
@@ -139,6 +150,38 @@ void DecodeRunLength(const uint8_t* data, size_t size, uint64_t pixelOffset, con
     }
 }
 
+// How a file of that bits per pixel and compression decodes: row by row, as 8-bit run-length
+// data, or not at all (neither set). The colour table's entries it reads, if any.
+struct Format {
+    RowDecoder decodeRow;
+    bool runLength;
+    int tableEntries;
+};
+
+Format FormatOf(int bitsPerPixel, uint32_t compression) {
+    switch (bitsPerPixel) {
+    case 1:
+        return {OneBitRow, false, 0};
+    case 4:
+        return compression == BI_RLE4_CODE ? Format{} : Format{FourBitRow, false, 16};
+    case 8:
+        return compression == BI_RLE8_CODE ? Format{nullptr, true, 256}
+                                           : Format{EightBitRow, false, 256};
+    case 16:
+        if (compression == BI_RGB_CODE)
+            return {SixteenBitRow<5>, false, 0}; // bit 15 unused
+        if (compression == BI_BITFIELDS_CODE)
+            return {SixteenBitRow<6>, false, 0};
+        return {};
+    case 24:
+        return {TwentyFourBitRow, false, 0};
+    case 32:
+        return {ThirtyTwoBitRow, false, 0};
+    default:
+        return {};
+    }
+}
+
 } // namespace
 
 bool IsBitmapSignature(const uint8_t* data, size_t size) {
@@ -155,6 +198,27 @@ int ReadBitmapHeader(const uint8_t* data, size_t size, BitmapHeader* header) {
     return 1;
 }
 
+uint64_t BitmapFillablePixels(const uint8_t* data, size_t size) {
+    BitmapHeader header;
+    if (!ReadBitmapHeader(data, size, &header) || header.width < 1 || header.height == 0)
+        return 0;
+    // A top-down file stores as many rows as its height's magnitude; a loader decodes those.
+    int64_t magnitude = header.height < 0 ? -static_cast<int64_t>(header.height) : header.height;
+    int rows = magnitude > INT32_MAX ? INT32_MAX : static_cast<int>(magnitude);
+    Format format = FormatOf(header.bitsPerPixel, ReadU32(data + 30));
+    uint64_t pixelOffset = ReadU32(data + 10);
+    uint64_t pixels = static_cast<uint64_t>(header.width) * static_cast<uint64_t>(rows);
+    if (format.runLength) {
+        // A pair of bytes writes at most 255 pixels; nothing else writes more per byte.
+        uint64_t pairs = pixelOffset < size ? (size - pixelOffset) / 2 : 0;
+        return pairs * 255 < pixels ? pairs * 255 : pixels;
+    }
+    if (!format.decodeRow)
+        return 0;
+    return static_cast<uint64_t>(header.width) *
+           RowsPresent(size, pixelOffset, header.width, rows, header.bitsPerPixel);
+}
+
 void DecodeBitmapPixels(const uint8_t* data, size_t size, int width, int height,
                         uint8_t* destination, int pitch) {
     if (!data || !destination || size < BITMAP_HEADER_BYTES || width < 1 || height < 1)
@@ -165,45 +229,14 @@ void DecodeBitmapPixels(const uint8_t* data, size_t size, int width, int height,
     uint64_t pixelOffset = ReadU32(data + 10);
     uint64_t tableOffset = 14 + static_cast<uint64_t>(ReadU32(data + 14));
     int bitsPerPixel = static_cast<int>(ReadU16(data + 28));
-    uint32_t compression = ReadU32(data + 30);
+    Format format = FormatOf(bitsPerPixel, ReadU32(data + 30));
 
     Color table[256];
-    RowDecoder decodeRow = nullptr;
-    switch (bitsPerPixel) {
-    case 1:
-        decodeRow = OneBitRow;
-        break;
-    case 4:
-        if (compression == BI_RLE4_CODE)
-            return;
-        ReadColorTable(data, size, tableOffset, 16, table);
-        decodeRow = FourBitRow;
-        break;
-    case 8:
-        ReadColorTable(data, size, tableOffset, 256, table);
-        if (compression == BI_RLE8_CODE) {
-            DecodeRunLength(data, size, pixelOffset, table, width, height, destination, pitch);
-            return;
-        }
-        decodeRow = EightBitRow;
-        break;
-    case 16:
-        if (compression == BI_RGB_CODE)
-            decodeRow = SixteenBitRow<5>; // bit 15 unused
-        else if (compression == BI_BITFIELDS_CODE)
-            decodeRow = SixteenBitRow<6>;
-        else
-            return;
-        break;
-    case 24:
-        decodeRow = TwentyFourBitRow;
-        break;
-    case 32:
-        decodeRow = ThirtyTwoBitRow;
-        break;
-    default:
-        return;
-    }
-    DecodeRows(data, size, pixelOffset, bitsPerPixel, decodeRow, table, width, height, destination,
-               pitch);
+    if (format.tableEntries)
+        ReadColorTable(data, size, tableOffset, format.tableEntries, table);
+    if (format.runLength)
+        DecodeRunLength(data, size, pixelOffset, table, width, height, destination, pitch);
+    else if (format.decodeRow)
+        DecodeRows(data, size, pixelOffset, bitsPerPixel, format.decodeRow, table, width, height,
+                   destination, pitch);
 }

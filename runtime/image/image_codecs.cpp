@@ -8,6 +8,7 @@ void* ImageDecoderBlock;
 void StartImageDecoders() {
     ImageCodecs.count = 0;
     ImageDecoderBlock = ThreadBlock_Create(76, nullptr, nullptr);
+    RuntimeHeap_OnDestroy([] { ImageDecoderBlock = nullptr; });
 }
 
 void RegisterImageCodec(ImageCodec* codec) {

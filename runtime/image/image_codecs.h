@@ -21,11 +21,13 @@ struct LoadContext {
     unsigned char* ownedBuffer; // the file's bytes read into the runtime heap, or null
     const unsigned char* data;  // start of the file's bytes: ownedBuffer or memory
     int sourceBitsPerPixel;     // the file's own bits per pixel
+    unsigned fillablePixels;    // at most this many pixels can the data fill (up to UINT_MAX)
 };
-QV_ASSERT_SIZE(LoadContext, 40);
+QV_ASSERT_SIZE(LoadContext, 44);
 
-// Is the data in this format? On success it fills in the picture's width, height and depth
-// and returns 1; on failure it leaves nothing allocated and returns 0.
+// Is the data in this format? On success it fills in the picture's width, height, depth and
+// fillablePixels and returns 1; on failure it leaves nothing allocated and returns 0. A loader
+// makes nothing for a picture with more pixels than the data can fill.
 typedef int (*ImageCheckFunction)(LoadContext* context);
 // Writes the picture as 24-bit rows, top row first, pitch bytes apart.
 typedef int (*ImageDecodeFunction)(LoadContext* context, void* destination, int pitch, int option);

@@ -35,6 +35,10 @@ intptr_t DecodeIntoImage(const ImageCodec* codec, LoadContext* context, int numb
         return Refuse(IMAGE_ERROR_TOO_LARGE);
     int width = context->width, height = static_cast<int>(rows);
     context->height = height;
+    // A picture the data cannot fill would be a section as large as the header claims, left
+    // black: a small file must not cost that much.
+    if (context->fillablePixels < static_cast<uint64_t>(width) * static_cast<uint64_t>(height))
+        return Refuse(IMAGE_ERROR_DATA);
     void* bits = nullptr;
     HBITMAP bitmap = CreateImageBitmap(width, height, 24, &bits);
     if (!bitmap)

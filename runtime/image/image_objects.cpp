@@ -6,6 +6,7 @@ ObjectRegistry* ImageRegistry;
 
 void StartImageRegistry() {
     ImageRegistry = Registry_Create(sizeof(ImageObject), 16, [](int number) { ImageFree(number); });
+    RuntimeHeap_OnDestroy([] { ImageRegistry = nullptr; });
 }
 
 void EndImageRegistry() {
@@ -47,8 +48,12 @@ int ImageHeight(int number) {
     return image ? image->height : 0;
 }
 
+bool ImageSizeFits(int width, int height) {
+    return width >= 1 && height >= 1 && width <= INT16_MAX && height <= INT16_MAX;
+}
+
 ImageObject* RegisterImage(int number, HANDLE handle, int width, int height, int depth) {
-    if (!handle || width < 1 || height < 1 || width > INT16_MAX || height > INT16_MAX)
+    if (!handle || !ImageSizeFits(width, height))
         return nullptr;
     auto* image = static_cast<ImageObject*>(Registry_Allocate(ImageRegistry, number));
     if (!image)
@@ -101,9 +106,12 @@ int BitmapRowStride(int width, int bitsPerPixel) {
 size_t BitmapByteSize(int width, int height, int bitsPerPixel) {
     if (width < 1 || height < 1)
         return 0;
-    // Both factors are below 2^35 and 2^31: the product cannot overflow 64 bits.
-    int64_t bytes = RowStride64(width, bitsPerPixel) * height;
-    return bytes > static_cast<int64_t>(MAX_IMAGE_BYTES) ? 0 : static_cast<size_t>(bytes);
+    // The stride is below 2^35, so it is exact in 64 bits; the product is only formed once it
+    // is known not to exceed MAX_IMAGE_BYTES, so it cannot overflow in either build.
+    int64_t stride = RowStride64(width, bitsPerPixel);
+    if (stride > static_cast<int64_t>(MAX_IMAGE_BYTES) / height)
+        return 0;
+    return static_cast<size_t>(stride * height);
 }
 
 HBITMAP CreateImageBitmap(int width, int height, int depth, void** bitsOut) {

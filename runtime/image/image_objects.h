@@ -28,8 +28,12 @@ void StartImageRegistry();
 // Shutdown routine: frees every image still registered.
 void EndImageRegistry();
 
+// True when an image of that size fits the record: 1 to 32767 pixels each way.
+bool ImageSizeFits(int width, int height);
+
 // Bytes of the pixels of a DIB of that size and depth: 0 for sizes below 1 and for pictures of
-// more than MAX_IMAGE_BYTES, whose byte count would not survive 32-bit arithmetic.
+// more than MAX_IMAGE_BYTES, whose byte count would not survive 32-bit arithmetic. Never
+// overflows, whatever the arguments.
 size_t BitmapByteSize(int width, int height, int bitsPerPixel);
 constexpr size_t MAX_IMAGE_BYTES = 0x7FFFFFFF;
 // The header of an uncompressed DIB, no colour table; a negative height stores rows top-down.

@@ -12,11 +12,15 @@ constexpr DWORD LOST_DEVICE_WAIT = 32;
 // While the device stays away each call waits about one frame, so a frame loop that no longer
 // waits in Present does not spin.
 constexpr DWORD AWAY_FRAME = 16;
+// Presents that fail while the device is not lost are tried this many times in a row; a device
+// that refuses them so long will not take one, and each retry costs a frame's wait.
+constexpr int PRESENT_RETRIES = 8;
 
 // The driver failed: the screen gives up for good.
 int GiveUp() {
     Screen.active = 0;
     Screen.deviceAway = 0;
+    Screen.failedPresents = 0;
     return 0;
 }
 
@@ -71,19 +75,29 @@ int PresentFrame() {
         // A failed reset leaves the device lost, to be reset again later.
         if (FAILED(device->Reset(&Screen.presentParams)))
             return DeviceAway(retrying);
-        if (FAILED(device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &Screen.backBuffer)))
-            Screen.backBuffer = nullptr;
     }
+    // After a reset, and on every later call until the device gives one: without it nothing
+    // could be drawn again.
+    if (!Screen.backBuffer &&
+        FAILED(device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &Screen.backBuffer)))
+        Screen.backBuffer = nullptr;
 
     RECT source = {0, 0, Screen.width, Screen.height};
     RECT destination;
     GetClientRect(Screen.childWindow, &destination);
     result = device->Present(&source, &destination, nullptr, nullptr);
     if (result != D3D_OK) {
-        DeviceAway(retrying);
+        // A lost device is waited for through the cooperative level; any other refusal only a
+        // few times.
+        if (result == D3DERR_DRIVERINTERNALERROR ||
+            (result != D3DERR_DEVICELOST && ++Screen.failedPresents > PRESENT_RETRIES))
+            GiveUp();
+        else
+            DeviceAway(retrying);
         return 1;
     }
     Screen.active = 1;
     Screen.deviceAway = 0;
+    Screen.failedPresents = 0;
     return 1;
 }

@@ -152,6 +152,7 @@ void ReleaseScreen() {
     Screen.width = Screen.height = Screen.depth = 0;
     Screen.windowed = 0;
     Screen.deviceAway = 0;
+    Screen.failedPresents = 0;
     DestroyWindow(Screen.childWindow);
     Screen.childWindow = nullptr;
     // The parent repaints the area the screen covered.

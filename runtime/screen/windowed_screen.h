@@ -24,8 +24,9 @@ struct ScreenState {
     IDirect3DDevice9* device;
     IDirect3DSurface9* backBuffer;
     D3DPRESENT_PARAMETERS presentParams; // kept: a device reset passes it again
-    int deviceAway; // active was cleared by a lost device or a failed present: PresentFrame
-                    // keeps trying to get the device back
+    int deviceAway;     // active was cleared by a lost device or a failed present: PresentFrame
+                        // keeps trying to get the device back
+    int failedPresents; // presents refused in a row while the device was not lost
 };
 
 extern ScreenState Screen;

@@ -1,6 +1,7 @@
 #include "runtime/window/event_bindings.h"
 
-#include "runtime/core/element_pool.h"
+#include "runtime/core/address_set.h"
+#include "runtime/core/heap.h"
 
 #include <string.h>
 
@@ -8,15 +9,16 @@ KeyedMap* EventBindings;
 
 namespace {
 
-// The callback nodes BindEvent makes come from a pool of their own, so that deleting a binding
-// can tell them from nodes that others linked in. The extra word holds a node that must wait
-// until no callback list is being walked any more before it is freed.
+// The callback nodes BindEvent makes are runtime heap blocks whose addresses are kept, so that
+// deleting a binding can tell them from nodes that others linked in without reading those. The
+// extra word holds a node that must wait until no callback list is being walked any more before
+// it is freed.
 struct OwnedCallbackNode {
     CallbackNode node;
     OwnedCallbackNode* waiting;
 };
 
-ElementPool* ownedNodes;
+AddressSet ownedNodes;
 int walksRunning;
 OwnedCallbackNode* waitingNodes;
 
@@ -43,10 +45,15 @@ char* AppendField(char* out, int value) {
     return out;
 }
 
+void FreeOwnedNode(OwnedCallbackNode* owned) {
+    AddressSet_Remove(&ownedNodes, reinterpret_cast<uintptr_t>(owned));
+    HeapFree(RuntimeHeap, 0, owned);
+}
+
 void FreeWaitingNodes() {
     while (waitingNodes) {
         OwnedCallbackNode* next = waitingNodes->waiting;
-        ElementPool_Free(ownedNodes, waitingNodes);
+        FreeOwnedNode(waitingNodes);
         waitingNodes = next;
     }
 }
@@ -67,28 +74,34 @@ void RunCallbacksUnder(const char* key) {
 void FreeOwnedNodes(CallbackNode* list) {
     while (list) {
         CallbackNode* next = list->next;
-        if (ElementPool_Owns(ownedNodes, list)) {
+        if (AddressSet_Contains(&ownedNodes, reinterpret_cast<uintptr_t>(list))) {
             auto* owned = reinterpret_cast<OwnedCallbackNode*>(list);
             if (walksRunning) {
                 owned->waiting = waitingNodes;
                 waitingNodes = owned;
             } else {
-                ElementPool_Free(ownedNodes, owned);
+                FreeOwnedNode(owned);
             }
         }
         list = next;
     }
 }
 
+// Everything here lives in the runtime heap.
+void ForgetEventBindings() {
+    EventBindings = nullptr;
+    ownedNodes = {};
+    walksRunning = 0;
+    waitingNodes = nullptr;
+}
+
 } // namespace
 
 void CreateEventBindings() {
     // A runtime started again on a fresh heap must not free the map of the last one.
-    EventBindings = nullptr;
+    ForgetEventBindings();
+    RuntimeHeap_OnDestroy(ForgetEventBindings);
     Map_Create(sizeof(EventBinding), 7, nullptr, &EventBindings, 1024);
-    ownedNodes = ElementPool_Create(sizeof(OwnedCallbackNode), 16, 256, 0);
-    walksRunning = 0;
-    waitingNodes = nullptr;
 }
 
 int FormatBindingKey(char* key, int code, int window, int object, int type) {
@@ -99,11 +112,16 @@ int FormatBindingKey(char* key, int code, int window, int object, int type) {
 }
 
 int BindEvent(int code, int window, int object, int type, BoundCallback callback) {
-    if (!EventBindings || !ownedNodes || !callback)
+    if (!EventBindings || !callback)
         return 0;
-    auto* owned = static_cast<OwnedCallbackNode*>(ElementPool_Alloc(ownedNodes));
+    auto* owned =
+        static_cast<OwnedCallbackNode*>(HeapAlloc(RuntimeHeap, 0, sizeof(OwnedCallbackNode)));
     if (!owned)
         return 0;
+    if (!AddressSet_Add(&ownedNodes, reinterpret_cast<uintptr_t>(owned))) {
+        HeapFree(RuntimeHeap, 0, owned);
+        return 0;
+    }
     owned->node.next = nullptr;
     owned->node.callback = callback;
     owned->waiting = nullptr;
@@ -113,7 +131,7 @@ int BindEvent(int code, int window, int object, int type, BoundCallback callback
     if (!binding) {
         binding = static_cast<EventBinding*>(Map_Add(EventBindings, key, 0));
         if (!binding) {
-            ElementPool_Free(ownedNodes, owned);
+            FreeOwnedNode(owned);
             return 0;
         }
         binding->window = window;

@@ -31,7 +31,9 @@ void CreateEventBindings();
 void DispatchBoundCallbacks(int code, int window, int object, int type);
 // Runs the callbacks of all five keys of an event, while it is current.
 void RunBoundCallbacks(int code, int window, int object, int type);
-// Deletes every binding of a window number and frees the callback nodes BindEvent made.
+// Deletes every binding of a window number and frees the callback nodes BindEvent made, no
+// others: nodes that other code linked in stay that code's. A node deleted while its list is
+// being walked is freed once no walk is under way.
 void RemoveWindowBindings(int window);
 
 // Writes the key of (code, window, object, type), as "%d:%d:%d:%d" would; returns its length.

@@ -44,6 +44,7 @@ const EventQueue* CurrentEvent() {
 WindowThreadState* CreateWindowThreadState() {
     WindowThreadBlock = static_cast<WindowThreadState*>(
         ThreadBlock_Create(sizeof(WindowThreadState), nullptr, nullptr));
+    RuntimeHeap_OnDestroy([] { WindowThreadBlock = nullptr; });
     return WindowThreadBlock;
 }
 

@@ -41,10 +41,18 @@ EventQueue* CreateEventQueue();
 
 // Appends an event, or merges it into an identical newest one, and runs its bound callbacks.
 // An event that takes no node of its own (merged, or no node to be had) has its data released
-// once the callbacks have run, unless the newest event holds the same data.
+// once the callbacks have run, unless the newest event holds the same data. While the callbacks
+// run, the current fields show this event, its data only lent to them. A callback may poll: the
+// poll ends the event that was current before the callbacks (its data is released once they
+// have run) and hands out the oldest queued event, which may be the very one being queued and
+// then stays current after the callbacks.
 void QueueEvent(int code, int object, int window, int type, void* data, EventDataRelease release);
 // Releases the current event's data, makes the oldest queued event current and returns its
-// code, or 0.
+// code, or 0 when nothing is queued (or there is no queue).
 int DequeueEvent();
-// Drops every queued event of a window number; the current event stays.
+// Drops every queued event of a window number, releasing each one's data once; the current
+// event stays.
 void PurgeWindowEvents(int window);
+// Drops every queued event, releasing each one's data once, and ends the current event, for the
+// end of the runtime, when nobody will poll again. No bound callback runs.
+void DropQueuedEvents();

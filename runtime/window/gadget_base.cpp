@@ -51,6 +51,30 @@ void FreeStack(HWND*& stack) {
     stack = nullptr;
 }
 
+// A control dies with its parent, or by anyone's DestroyWindow: its gadget must not keep the
+// dead handle, which DestroyWindow would later be called on, and which may name another window
+// by then. A gadget of no kind leaves the registry; one of a kind is marked dead for its kind.
+LRESULT CALLBACK GadgetControlProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam,
+                                   UINT_PTR id, DWORD_PTR number) {
+    if (message == WM_NCDESTROY) {
+        RemoveWindowSubclass(control, GadgetControlProc, id);
+        auto* gadget = static_cast<GadgetObject*>(
+            Registry_Get(GadgetRegistry, static_cast<int>(static_cast<intptr_t>(number))));
+        if (gadget && gadget->control == control) {
+            if (gadget->kind)
+                gadget->control = nullptr;
+            else
+                Registry_Release(GadgetRegistry, static_cast<int>(static_cast<intptr_t>(number)));
+        }
+    }
+    return DefSubclassProc(control, message, wParam, lParam);
+}
+
+void ForgetGadgets() {
+    GadgetRegistry = nullptr;
+    GadgetListBlock = nullptr;
+}
+
 } // namespace
 
 void StartGadgetLayer() {
@@ -58,6 +82,7 @@ void StartGadgetLayer() {
     GadgetRegistry = Registry_Create(sizeof(GadgetObject), 50, FreeGadget);
     GadgetListBlock = static_cast<GadgetListState*>(
         ThreadBlock_Create(sizeof(GadgetListState), InitGadgetList, FreeGadgetList));
+    RuntimeHeap_OnDestroy(ForgetGadgets);
     sprintf(stackPropertyName, "QV_GadgetStack_%i",
             static_cast<int>(reinterpret_cast<intptr_t>(GetModuleHandleA(nullptr))));
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_TAB_CLASSES | ICC_HOTKEY_CLASS |
@@ -67,6 +92,7 @@ void StartGadgetLayer() {
 }
 
 void EndGadgetLayer() {
+    FreeGadget(AutoNumber);
     GadgetListState* state = State();
     if (state && state->sharedWindow) {
         DestroyWindow(state->sharedWindow);
@@ -161,6 +187,11 @@ intptr_t OpenGadget(int number, const char* className, const char* text, int x, 
     SetPropA(control, GADGET_ID_PROPERTY, reinterpret_cast<HANDLE>(static_cast<intptr_t>(number)));
     SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(state->font), FALSE);
     gadget->control = control;
+    if (!SetWindowSubclass(control, GadgetControlProc, 0, static_cast<DWORD_PTR>(number))) {
+        DestroyWindow(control);
+        Registry_Release(GadgetRegistry, number);
+        return 0;
+    }
     return dynamic ? number : reinterpret_cast<intptr_t>(control);
 }
 
@@ -172,8 +203,10 @@ void FreeGadget(int number) {
     auto* gadget = static_cast<GadgetObject*>(Registry_Get(GadgetRegistry, number));
     if (!gadget)
         return;
-    DestroyWindow(gadget->control);
+    HWND control = gadget->control;
+    DestroyWindow(control); // OpenGadget's controls take their gadget out as they go
     // Nothing else would ever take a kindless gadget's record out.
-    if (!gadget->kind)
+    gadget = static_cast<GadgetObject*>(Registry_Get(GadgetRegistry, number));
+    if (gadget && gadget->control == control && !gadget->kind)
         Registry_Release(GadgetRegistry, number);
 }

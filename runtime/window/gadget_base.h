@@ -60,9 +60,11 @@ extern ObjectRegistry* GadgetRegistry;
 extern GadgetListState* GadgetListBlock;
 
 void StartGadgetLayer();
+// Shutdown routine: frees every gadget still registered and destroys the shared window.
 void EndGadgetLayer();
 
 LRESULT CALLBACK GadgetStackProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // OpenGadget's controls are gadgets of no kind, children of the gadget list's innermost open
-// container, with "QV_ID" set to their number. FreeGadget is the registry's free function; a
-// gadget of no kind also leaves the registry.
+// container, with "QV_ID" set to their number; each is watched, and leaves the registry once its
+// control is destroyed by anyone. FreeGadget is the registry's free function; a gadget of no kind
+// also leaves the registry.

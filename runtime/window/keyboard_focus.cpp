@@ -32,6 +32,7 @@ struct Navigation {
     HWND previous;  // the last tab stop seen
     bool takeNext;
     bool done;
+    bool composite; // the reference is a control whose parts count as one with it
 };
 
 bool IsTabStop(HWND window) {
@@ -44,8 +45,9 @@ BOOL CALLBACK NextTabStop(HWND window, LPARAM lParam) {
     if (!IsTabStop(window))
         return TRUE;
     // The parts of a control that counts as one come after it but are not the next stop:
-    // common controls give their parts the tab-stop style of the whole.
-    if (nav->takeNext && IsChild(nav->reference, window))
+    // common controls give their parts the tab-stop style of the whole. Any other window's
+    // tab-stop children are stops of their own.
+    if (nav->takeNext && nav->composite && IsChild(nav->reference, window))
         return TRUE;
     if (nav->takeNext || !nav->reference) {
         SetFocus(window);
@@ -125,10 +127,13 @@ void MoveFocus(int backward) {
                 if (h == focus)
                     nav.reference = nullptr;
             } else if (strcmp(name, "ComboBoxEx32") == 0) {
-                if (GetWindowLongA(h, GWL_STYLE) & 0x1)
+                if (GetWindowLongA(h, GWL_STYLE) & 0x1) {
                     nav.reference = h;
+                    nav.composite = true;
+                }
             } else if (strcmp(name, "SysIPAddress32") == 0) {
                 nav.reference = h;
+                nav.composite = true;
             }
         }
     }

@@ -281,8 +281,10 @@ void Map_Free(KeyedMap* map) {
 }
 
 void StartMapHooks() {
-    // Maps take their nodes from shared pools, which live in the runtime heap just made.
+    // Maps take their nodes from shared pools, which live in the runtime heap just made, and
+    // go with it.
     ElementPool_ForgetSharedPools();
+    RuntimeHeap_OnDestroy(ElementPool_ForgetSharedPools);
     DynamicFieldHooks.createMap = Map_Create;
     DynamicFieldHooks.copyMap = Map_Copy;
     DynamicFieldHooks.freeMap = Map_Free;

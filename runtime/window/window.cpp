@@ -50,6 +50,7 @@ void CreateAccelerators(WindowObject* object) {
 
 void StartWindowLibrary() {
     WindowRegistry = Registry_Create(sizeof(WindowObject), 16, CloseAppWindow);
+    RuntimeHeap_OnDestroy([] { WindowRegistry = nullptr; });
     CreateWindowThreadState();
     classIcon = LoadIconA(ModuleInstance(), MAKEINTRESOURCEA(1));
     classCursor = LoadCursorA(nullptr, IDC_ARROW);

@@ -43,6 +43,8 @@ exec 7>/tmp/session
 for _ in $(seq 600); do pgrep -f 'cmd.exe /c pause' >/dev/null && break; sleep 1; done
 "$tree/wine-run" rundll32.exe user32.dll,GetDesktopWindow </dev/null >/dev/null 2>&1
 echo "pe32: Wine session up after $(($(seconds) - start)) s"
+# Held here, so the tests' wine-run need not hold one each.
+export QV_WINE_SESSION_HELD=$tree/wineprefix
 
 # The load tests ask for a fiftieth of their load: a million posts would take most of the run.
 export QV_LOAD_DIVISOR=50

@@ -1,4 +1,10 @@
+#include "runtime/drawing/plain_output.h"
+#include "runtime/image/image_objects.h"
+#include "runtime/window/event_bindings.h"
+#include "runtime/window/gadget_base.h"
+#include "runtime/window/posted_events.h"
 #include "runtime_fixture.h"
+#include "window/event_probe.h"
 
 #include <string.h>
 
@@ -52,6 +58,100 @@ TEST(Heaps, RuntimeCanStartAgainAfterItEnded) {
         ShutdownRuntime();
         EndRuntime();
     }
+}
+
+int image, dynamicWindow;
+void Bound() {}
+
+// What a hostile or careless caller does around the end: asks the posted-event window to
+// close while the runtime runs, destroys it from inside, then calls every library's frees and
+// opens after the runtime has ended. Each is harmless, and the runtime starts again after them.
+TEST(Heaps, HostileCallsAroundTheEndAreHarmlessAndTheRuntimeStartsAgain) {
+    StartRuntime();
+    HWND postWindow = PostEventWindow;
+    image = Registry_NumberOf(RegisterImage(AutoNumber, CreateImageBitmap(2, 2, 32), 2, 2, 32));
+    dynamicWindow = static_cast<int>(OpenAppWindow(AutoNumber, 0, 0, 50, 50, "", WINDOW_INVISIBLE));
+    const struct {
+        const char* what;
+        UINT message;
+        WPARAM wParam;
+        bool posted;
+    } closes[] = {{"WM_CLOSE sent", WM_CLOSE, 0, false},
+                  {"WM_CLOSE posted", WM_CLOSE, 0, true},
+                  {"the close command sent", WM_SYSCOMMAND, SC_CLOSE, false},
+                  {"the close command posted", WM_SYSCOMMAND, SC_CLOSE | 2, true}};
+    for (const auto& close : closes) {
+        if (close.posted)
+            PostMessageA(postWindow, close.message, close.wParam, 0);
+        else
+            SendMessageA(postWindow, close.message, close.wParam, 0);
+        PollPending();
+        EXPECT_TRUE(IsWindow(postWindow)) << close.what;
+        EXPECT_TRUE(PostEvent(70000, 0, -1, 0, nullptr) && PollUntil(70000)) << close.what;
+    }
+    // Destroyed anyway, by the program's own code: posting ends for this run, without a leak.
+    size_t before = HeapBytesInUse(RuntimeHeap);
+    DestroyWindow(postWindow);
+    EXPECT_EQ(PostEvent(70000, 0, -1, 0, nullptr), 0);
+    EXPECT_EQ(PostEvent(70000, 0, -1, 0, nullptr), 0);
+    EXPECT_EQ(HeapBytesInUse(RuntimeHeap), before);
+
+    HDC memory = CreateCompatibleDC(nullptr);
+    BeginDrawing(PlainOutput(memory)); // a span left open
+
+    ShutdownRuntime();
+    EndRuntime();
+    const struct {
+        const char* what;
+        int (*call)();
+    } afterTheEnd[] = {
+        {"DrawBox in a span left open", [] { return DrawBox(0, 0, 1, 1, 0); }},
+        {"EndDrawing", [] { return EndDrawing(), 0; }},
+        {"ShutdownRuntime", [] { return ShutdownRuntime(), 0; }},
+        {"EndRuntime", [] { return EndRuntime(), 0; }},
+        {"ImageFree of all", [] { return ImageFree(AutoNumber), 0; }},
+        {"ImageFree", [] { return ImageFree(image); }},
+        {"RegisterImage",
+         [] {
+             HBITMAP bitmap = CreateImageBitmap(2, 2, 32);
+             bool registered = RegisterImage(AutoNumber, bitmap, 2, 2, 32);
+             DeleteObject(bitmap);
+             return static_cast<int>(registered);
+         }},
+        {"CloseAppWindow of all", [] { return CloseAppWindow(AutoNumber), 0; }},
+        {"CloseAppWindow", [] { return CloseAppWindow(dynamicWindow), 0; }},
+        {"WindowHandleOf", [] { return WindowHandleOf(dynamicWindow) != nullptr ? 1 : 0; }},
+        {"OpenAppWindow", [] { return static_cast<int>(OpenAppWindow(0, 0, 0, 9, 9, "", 0)); }},
+        {"FreeGadget of all", [] { return FreeGadget(AutoNumber), 0; }},
+        {"SelectGadgetList",
+         [] { return SelectGadgetList(GetDesktopWindow()) != nullptr ? 1 : 0; }},
+        {"OpenGadget", [] { return static_cast<int>(OpenGadget(1, "BUTTON", "", 0, 0, 9, 9, 0)); }},
+        {"PostEvent", [] { return PostEvent(70000, 0, -1, 0, nullptr); }},
+        {"QueueEvent", [] { return QueueEvent(70000, 0, -1, 0, nullptr, nullptr), 0; }},
+        {"DequeueEvent", [] { return DequeueEvent(); }},
+        {"PollWindowEvent", [] { return PollWindowEvent(), 0; }},
+        {"PurgeWindowEvents", [] { return PurgeWindowEvents(0), 0; }},
+        {"BindEvent", [] { return BindEvent(70000, -1, -1, -1, Bound); }},
+        {"RemoveWindowBindings", [] { return RemoveWindowBindings(0), 0; }},
+        {"EndPostedEvents", [] { return EndPostedEvents(), 0; }},
+        {"Map_Create",
+         [] {
+             KeyedMap* map = nullptr;
+             return Map_Create(8, 7, nullptr, &map, 16) != nullptr ? 1 : 0;
+         }},
+        {"ElementPool_Create, shared",
+         [] { return ElementPool_Create(24, 16, 256, POOL_SHARED) != nullptr ? 1 : 0; }},
+    };
+    for (const auto& call : afterTheEnd)
+        EXPECT_EQ(call.call(), 0) << call.what;
+    DeleteDC(memory);
+
+    StartRuntime();
+    EXPECT_NE(OpenAppWindow(0, 0, 0, 50, 50, "", WINDOW_INVISIBLE), 0);
+    EXPECT_TRUE(PostEvent(70000, 0, -1, 0, nullptr) && PollUntil(70000));
+    EXPECT_NE(RegisterImage(3, CreateImageBitmap(2, 2, 32), 2, 2, 32), nullptr);
+    ShutdownRuntime();
+    EndRuntime();
 }
 
 class Strings : public RuntimeTest {};

@@ -205,23 +205,38 @@ TEST_F(DrawingContextTest, EndingTheSpanRestoresTheDCAndDeletesItsObjects) {
     EXPECT_EQ(HeapBytesInUse(RuntimeHeap), before);
 }
 
-TEST_F(DrawingContextTest, ANewContextEndsASpanLeftOpen) {
+// Spans that cannot begin give 0 and make nothing: a context a newer one replaced, one ended
+// already, one begun already, and an output over a deleted DC. A begun span left unreachable
+// would keep its objects and record for good. A new context leaves the one before it alone:
+// its caller may still hold it.
+TEST_F(DrawingContextTest, SpansThatCannotBeginMakeNothing) {
     PlainCanvas canvas(4, 4);
-    DrawingContext* first = PlainOutput(canvas.dc);
-    BeginDrawing(first);
+    SurfaceCanvas surface(4, 4);
+    HDC deleted = CreateCompatibleDC(nullptr);
+    DeleteDC(deleted);
+    EXPECT_EQ(PlainOutput(deleted), nullptr);
+    DrawingContext* replaced = PlainOutput(canvas.dc);
+    DrawingContext* ended = PlainOutput(canvas.dc);
+    BeginDrawing(ended);
+    EndDrawing();
+    DrawingContext* open = PlainOutput(canvas.dc);
+    BeginDrawing(open);
     DrawBox(0, 0, 2, 2, 0x123456);
-    HGDIOBJ pen = first->pen;
-    size_t before = HeapBytesInUse(RuntimeHeap);
-    DrawingContext* second = PlainOutput(canvas.dc);
-    ASSERT_NE(second, nullptr);
-    EXPECT_EQ(GetObjectType(pen), 0u);
-    EXPECT_EQ(HeapBytesInUse(RuntimeHeap), before);
-    EXPECT_EQ(currentContext, second);
-    // Not started yet: it may still go to BeginDrawing, so it stays.
-    DrawingContext* third = PlainOutput(canvas.dc);
-    EXPECT_EQ(second->dc, canvas.dc);
-    EXPECT_EQ(BeginDrawing(second), canvas.dc);
-    EXPECT_EQ(currentContext, third);
+    const DWORD gdi = GdiObjectCount();
+    for (DrawingContext* context : {replaced, ended, open})
+        EXPECT_EQ(BeginDrawing(context), nullptr);
+    DrawingContext* dead = surface.Output(FORMAT_XRGB8888);
+    SurfaceCanvas::GiveDC(dead->dc);
+    EXPECT_EQ(BeginDrawing(dead), nullptr);
+    EXPECT_EQ(surface.releaseFlag, 0);
+    EXPECT_EQ(currentContext, nullptr);
+    EXPECT_EQ(GdiObjectCount(), gdi);
+    EXPECT_NE(open->box(open, 2, 2, 2, 2), 0);
+    EXPECT_EQ(canvas.CountOf(0x123456), 8);
+    currentContext = open; // its caller ends it by hand, as nothing else can
+    EndDrawing();
+    EXPECT_LT(GdiObjectCount(), gdi);
+    HeapFree(RuntimeHeap, 0, replaced);
 }
 
 TEST_F(DrawingContextTest, MemoryAccessIsForSurfacesOnly) {

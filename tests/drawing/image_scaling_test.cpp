@@ -70,6 +70,7 @@ TEST(ImageScaling, RefusesSizesAndPixelWidthsOutOfRangeWritingNothing) {
         EXPECT_EQ(ScalePixels(in.data(), c[0], c[1], out.data(), c[2], c[3], c[4]), 0);
     EXPECT_EQ(ScaleRows(1, in.data(), 2, out.data(), 2, 5), 0);
     EXPECT_EQ(ScaleColumns(in.data(), 2, 2, out.data(), 2, 2, 0), 0);
+    EXPECT_EQ(ScaleColumns(in.data(), 2, 2, out.data(), 3, 2, 1), 0); // wider than the source
     EXPECT_EQ(BuildResampleWeights(0, 4), nullptr);
     if (sizeof(void*) == 4) { // weights for 2^31 - 1 rows cannot be had in 32 bits
         EXPECT_EQ(ScalePixels(in.data(), 1, 1, out.data(), 1, 0x7FFFFFFF, 8), 0);

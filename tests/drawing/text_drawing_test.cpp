@@ -78,7 +78,36 @@ TEST_F(TextTest, TextEndsWhereTheNextOneContinues) {
         ASSERT_EQ(memcmp(canvas->Row(y), once.Row(y), once.pitch), 0) << "row " << y;
 }
 
+// The overhang as the pixels show it, asked for one by one: the rightmost lit column in the top
+// half of a bitmap compatible with a memory DC, "H" drawn white on black at its top left.
+int OverhangByPixels(HFONT font) {
+    HDC dc = CreateCompatibleDC(nullptr);
+    SelectObject(dc, font);
+    SIZE size;
+    GetTextExtentPoint32A(dc, "H", 1, &size);
+    HBITMAP bitmap = CreateCompatibleBitmap(dc, 2 * size.cx, 2 * size.cy);
+    SelectObject(dc, bitmap);
+    SetTextColor(dc, 0xFFFFFF);
+    SetBkColor(dc, 0);
+    ExtTextOutA(dc, 0, 0, ETO_OPAQUE, nullptr, "H", 1, nullptr);
+    int lit = -1;
+    for (int column = 2 * size.cx - 1; column >= 0 && lit < 0; --column)
+        for (int row = 0; row < size.cy && lit < 0; ++row)
+            lit = GetPixel(dc, column, row) ? column : -1;
+    DeleteDC(dc);
+    DeleteObject(bitmap);
+    return lit < 0 ? 0 : lit - size.cx + 2;
+}
+
 TEST_F(TextTest, ItalicOverhangIsTheSameForEveryText) {
+    // Each font keeps its own, whatever was set before, and it is what the pixels show.
+    HFONT bold = CreateFontA(-40, 0, 0, 0, FW_BOLD, TRUE, 0, 0, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
+                             CLIP_DEFAULT_PRECIS, NONANTIALIASED_QUALITY, 0, "DejaVu Serif");
+    for (HFONT each : {italic, bold, italic, bold}) {
+        ASSERT_EQ(SetDrawingFont(each), 1);
+        EXPECT_EQ(context->italicOverhang, OverhangByPixels(each));
+    }
+    DeleteObject(bold);
     ASSERT_EQ(SetDrawingFont(italic), 1);
     int overhang = context->italicOverhang;
     EXPECT_GT(overhang, 0);
@@ -108,6 +137,8 @@ TEST_F(TextTest, RotatedFontIsKeptForTheSameReducedAngle) {
     EXPECT_EQ(angled(10), 100);
     HFONT ten = context->angledFont;
     EXPECT_EQ(angled(370), 100);
+    EXPECT_EQ(context->angledFont, ten);
+    EXPECT_EQ(angled(10.05f), 100); // the same escapement: the same font
     EXPECT_EQ(context->angledFont, ten);
     EXPECT_EQ(angled(-350), -3500);
     EXPECT_EQ(GetObjectType(ten), 0u);

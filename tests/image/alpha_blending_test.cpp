@@ -1,5 +1,6 @@
 #include "drawing/drawing_canvas.h"
 #include "runtime/image/alpha_blending.h"
+#include "runtime/image/image_objects.h"
 #include "runtime_fixture.h"
 
 #include <vector>
@@ -49,12 +50,23 @@ TEST_F(AlphaBlending, BlendAndGreyCopies) {
             DeleteBlendCopy(copy);
         }
     DeleteObject(device);
+    // A copy's rows run bottom-up, whichever way the source's do.
+    Canvas topDown(1, 2);
+    memcpy(topDown.bits, "\x00\x00\xFF\xFF\xFF\x00\x00\xFF", 8); // red over blue
+    HBITMAP copy = MakeBlendCopy(topDown.bitmap, nullptr, 0);
+    int mustFree = 1;
+    EXPECT_EQ(*static_cast<uint32_t*>(ReadBitmapPixels32(copy, &mustFree)), 0xFF0000FFu);
+    DeleteBlendCopy(copy);
 }
 
-TEST_F(AlphaBlending, AlphaChannelIsA32BitSectionOrASetAlphaByte) {
+// A 32-bit section or device bitmap carries alpha when some alpha byte is set: all 0 is what GDI
+// leaves, a picture with no alpha of its own.
+TEST_F(AlphaBlending, AlphaChannelIsASetAlphaByte) {
     ASSERT_NE(AlphaBlendEntry, nullptr);
     Canvas section(2, 2), colour(2, 2, 24);
-    section.Clear(0); // all alpha bytes 0: a section counts all the same
+    section.Clear(RGB(1, 2, 3));
+    EXPECT_EQ(HasAlphaChannel(section.bitmap), 0);
+    section.Row(1)[7] = 1; // the last pixel's alpha
     EXPECT_EQ(HasAlphaChannel(section.bitmap), 1);
     EXPECT_EQ(HasAlphaChannel(colour.bitmap), 0);
     uint32_t pixels[4] = {0x00FFFFFF, 0, 0, 0};
@@ -80,10 +92,10 @@ TEST_F(AlphaBlending, AlphaChannelIsA32BitSectionOrASetAlphaByte) {
     DeleteObject(pen);
 }
 
-// Copies held at once are distinct; a copy given back is kept for the next of its size until
-// blending ends. Once msimg32 is gone, blending takes the path without it instead of calling
-// into the module.
-TEST_F(AlphaBlending, CopiesAreReusedAndEndingBlendingClearsTheEntry) {
+// Copies are the caller's until given back: distinct while held, untouched by the end of
+// blending, deleted when given back. Once msimg32 is gone, blending takes the path without it
+// instead of calling into the module.
+TEST_F(AlphaBlending, CopiesAreTheCallersAndEndingBlendingClearsTheEntry) {
     ASSERT_NE(AlphaBlendEntry, nullptr);
     Canvas image(3, 3);
     HBITMAP first = MakeBlendCopy(image.bitmap, nullptr, 0);
@@ -92,14 +104,14 @@ TEST_F(AlphaBlending, CopiesAreReusedAndEndingBlendingClearsTheEntry) {
     ASSERT_NE(second, nullptr);
     EXPECT_NE(first, second);
     DeleteBlendCopy(second);
-    DeleteBlendCopy(first);
     EXPECT_EQ(GetObjectType(second), 0u);
-    EXPECT_EQ(MakeBlendCopy(image.bitmap, nullptr, 0), first);
-    DeleteBlendCopy(first);
     EndAlphaBlending();
-    EXPECT_EQ(GetObjectType(first), 0u);
+    EXPECT_EQ(GetObjectType(first), static_cast<DWORD>(OBJ_BITMAP)) << "a copy still held";
     EXPECT_EQ(AlphaBlendEntry, nullptr);
     EXPECT_EQ(AlphaBlendModule, nullptr);
+    DeleteBlendCopy(first); // no blending: nothing is deleted
+    EXPECT_EQ(GetObjectType(first), static_cast<DWORD>(OBJ_BITMAP));
+    DeleteObject(first);
     PlainCanvas canvas(2, 1);
     canvas.Clear(RGB(128, 128, 128));
     Canvas source(2, 1);

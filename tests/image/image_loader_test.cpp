@@ -5,6 +5,8 @@
 
 #include <stdio.h>
 
+#include <algorithm>
+
 #include <string>
 
 namespace {
@@ -100,11 +102,22 @@ TEST_F(ImageLoader, FailuresReturnZeroAndKeepNothing) {
          IMAGE_ERROR_TOO_LARGE},
         {"lowest height", MakeBitmapFile(1, INT32_MIN, 24, 0, {}, {1, 2, 3, 0}),
          IMAGE_ERROR_TOO_LARGE},
+        // Headers that claim far more than the data holds: 192 MB sections, were they made.
+        {"a row missing", Bytes(Picture.begin(), Picture.end() - 12), IMAGE_ERROR_DATA},
+        {"8000 x 8000 in 58 bytes", MakeBitmapFile(8000, 8000, 24, 0, {}, {1, 2, 3, 0}),
+         IMAGE_ERROR_DATA},
+        {"top-down, rows missing", MakeBitmapFile(8000, -8000, 24, 0, {}, {1, 2, 3, 0}),
+         IMAGE_ERROR_DATA},
+        {"no decoding", MakeBitmapFile(8000, 8000, 0, 0, {}, {}), IMAGE_ERROR_DATA},
+        {"4-bit run-length", MakeBitmapFile(8000, 8000, 4, 2, {}, Bytes(64)), IMAGE_ERROR_DATA},
+        {"run-length short of its size", MakeBitmapFile(8000, 8000, 8, 1, {}, {255, 1, 0, 1}),
+         IMAGE_ERROR_DATA},
     };
     // A first load settles the registry's tables and whatever the C runtime keeps.
     ASSERT_NE(Load(true, 3, Picture), 0);
     const size_t heap = HeapBytesInUse(RuntimeHeap);
     const DWORD gdi = GdiObjectCount();
+    const size_t peak = PeakWorkingSet();
     for (const auto& c : cases)
         for (bool fromFile : {false, true})
             for (int number : {7, AutoNumber}) {
@@ -126,6 +139,20 @@ TEST_F(ImageLoader, FailuresReturnZeroAndKeepNothing) {
     EXPECT_EQ(ImageOf(7), nullptr);
     EXPECT_EQ(HeapBytesInUse(RuntimeHeap), heap);
     EXPECT_EQ(GdiObjectCount(), gdi);
+    EXPECT_LT(PeakWorkingSet() - peak, 16u << 20) << "a refused picture's pixels were touched";
+}
+
+// Every format that decodes loads, also with the last row's padding cut off; the others would
+// be black pictures and are refused.
+TEST_F(ImageLoader, LoadsWhatTheDataFills) {
+    const char* const refused[] = {"4bit-rle", "16bit-other", "2bit"};
+    for (const auto& seed : BitmapSeedFiles()) {
+        bool loads = std::find_if(std::begin(refused), std::end(refused), [&](const char* name) {
+                         return seed.first == name;
+                     }) == std::end(refused);
+        EXPECT_EQ(Load(false, 4, seed.second) != 0, loads) << seed.first;
+    }
+    EXPECT_NE(Load(false, 4, Bytes(Picture.begin(), Picture.end() - 3)), 0);
 }
 
 } // namespace

@@ -53,6 +53,25 @@ TEST_F(ImageObjects, RowStrides) {
         EXPECT_EQ(BitmapRowStride(c.width, c.bits), c.stride) << c.width << " at " << c.bits;
 }
 
+// Products that a section could not hold give 0 in both builds, however far they overflow.
+TEST_F(ImageObjects, ByteSizes) {
+    const int most = 0x7FFFFFFF;
+    struct {
+        int width, height, bits;
+        size_t bytes;
+    } cases[] = {{3, 2, 24, 24},
+                 {most, most, 32, 0},
+                 {most, most, 24, 0},
+                 {most, 1, 1, 1 << 28},
+                 {0x1FFFFFFF, 1, 32, 0x7FFFFFFC},
+                 {0x1FFFFFFF, 2, 32, 0},
+                 {1, most, 32, 0},
+                 {0, 5, 24, 0}};
+    for (const auto& c : cases)
+        EXPECT_EQ(BitmapByteSize(c.width, c.height, c.bits), c.bytes)
+            << c.width << " x " << c.height << " at " << c.bits;
+}
+
 TEST_F(ImageObjects, ReadsPixelsAs32Bits) {
     Canvas section(3, 2);
     section.Clear(RGB(1, 2, 3));

@@ -17,7 +17,8 @@ TEST_F(ImagesWithoutMsimg32, BlendingIsOffAndNothingBreaks) {
     image.Clear(RGB(255, 0, 0));
     EXPECT_EQ(HasAlphaChannel(image.bitmap), 0);
     EXPECT_EQ(MakeBlendCopy(image.bitmap, nullptr, 0), nullptr);
-    DeleteBlendCopy(nullptr);
+    DeleteBlendCopy(image.bitmap); // no copy can exist: the caller's own stays
+    EXPECT_EQ(GetObjectType(image.bitmap), static_cast<DWORD>(OBJ_BITMAP));
 
     PlainCanvas canvas(4, 4);
     const COLORREF grey = RGB(128, 128, 128), red = RGB(255, 0, 0);

@@ -135,6 +135,19 @@ TEST_F(PresentFrameTest, ResetSwapsBackBufferReferences) {
     EXPECT_EQ(device.backBufferFetches, 1);
 }
 
+// A back buffer the device did not give after the reset is asked for on later presents.
+TEST_F(PresentFrameTest, BackBufferMissingAfterResetIsFetchedLater) {
+    device.levels = {NOT_RESET, D3D_OK};
+    device.nextBackBuffer = nullptr;
+    PresentFrame();
+    device.nextBackBuffer = newBackBuffer.get();
+    PresentFrame();
+    PresentFrame();
+    EXPECT_EQ(Screen.backBuffer, newBackBuffer.get());
+    EXPECT_EQ(device.backBufferFetches, 2);
+    EXPECT_EQ(device.presents, 3);
+}
+
 TEST_F(PresentFrameTest, FailedResetGivesUpWithoutPresenting) {
     device.levels = {NOT_RESET};
     device.resetResult = D3DERR_INVALIDCALL;
@@ -302,6 +315,26 @@ TEST_F(DeviceRecoveryTest, FailedPresentIsTriedAgain) {
     }
     device.presentResult = D3D_OK;
     EXPECT_EQ(CallsUntilPresented(1), 0);
+}
+
+// A present the device keeps refusing while it is not lost is tried a few times, the driver's
+// internal error not at all; then the screen gives up, and calls cost nothing.
+TEST_F(DeviceRecoveryTest, PresentRefusedForGoodGivesUp) {
+    backAt = tickNow;
+    deviceReset = true;
+    for (HRESULT refusal : {D3DERR_INVALIDCALL, D3DERR_DRIVERINTERNALERROR}) {
+        Screen.active = 1;
+        device.presentResult = refusal;
+        int calls = 0;
+        for (; Screen.active || Screen.deviceAway; ++calls) {
+            EXPECT_EQ(Present().result, 1);
+            ASSERT_LT(calls, 20) << "never gave up";
+        }
+        EXPECT_EQ(calls, refusal == D3DERR_INVALIDCALL ? 9 : 1);
+        Call after = Present();
+        EXPECT_EQ(after.levelCalls + after.presents + after.sleeps, 0u);
+    }
+    EXPECT_LE(slept, 8u * 16);
 }
 
 TEST_F(DeviceRecoveryTest, DriverErrorWhileAwayGivesUpForGood) {

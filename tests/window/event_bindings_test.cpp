@@ -114,6 +114,14 @@ TEST_F(EventBindingsTest, AWindowsBindingsGoWithItAndTheirNodesAreFreed) {
     QueueEvent(70000, 0, 4, 0, nullptr, nullptr);
     EXPECT_EQ(counts[0], 0);
     EXPECT_EQ(counts[1], 1);
+
+    // Its nodes are runtime heap blocks: code that deletes a binding by hand frees them there.
+    ASSERT_TRUE(BindEvent(70000, 6, -1, -1, CountThree));
+    FormatBindingKey(key, 70000, 6, -1, -1);
+    CallbackNode* node = static_cast<EventBinding*>(Map_Find(EventBindings, key))->callbacks;
+    Map_DeleteCurrent(EventBindings);
+    EXPECT_TRUE(HeapFree(RuntimeHeap, 0, node));
+    EXPECT_TRUE(HeapValidate(RuntimeHeap, 0, nullptr));
 }
 
 void RemoveOwnBindings() {

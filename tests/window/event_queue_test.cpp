@@ -7,6 +7,11 @@
 
 namespace {
 
+std::vector<void*> released;
+void Release(void* data) {
+    released.push_back(data);
+}
+
 class EventQueueTest : public RuntimeTest {
   protected:
     static void Queue(int code, int object = 0, int window = 0, void* data = nullptr,
@@ -20,11 +25,6 @@ class EventQueueTest : public RuntimeTest {
         return codes;
     }
 };
-
-std::vector<void*> released;
-void Release(void* data) {
-    released.push_back(data);
-}
 
 TEST_F(EventQueueTest, IdenticalEventsInARowMergeBelowTheUnmergedCodes) {
     Queue(RepaintEvent);
@@ -66,12 +66,18 @@ TEST_F(EventQueueTest, PurgeDropsOnlyThatWindowsEventsAndKeepsTheQueueUsable) {
     Queue(70008, 0, 3);
     EXPECT_EQ(Codes(), std::vector<int>{70008});
 
-    // Closing a window purges what it left in the queue.
+    // Closing a window purges what it left in the queue, and the data of what it drops is
+    // released then, once.
+    released.clear();
+    int dropped = 1, kept = 2;
     HWND window = reinterpret_cast<HWND>(OpenAppWindow(4, 0, 0, 100, 50, "t", WINDOW_INVISIBLE));
     SendMessageA(window, WM_CLOSE, 0, 0);
-    Queue(70009, 0, -1);
+    Queue(70009, 0, -1, &kept, Release);
+    Queue(70010, 0, 4, &dropped, Release);
     CloseAppWindow(4);
+    EXPECT_EQ(released, std::vector<void*>{&dropped});
     EXPECT_EQ(Codes(), std::vector<int>{70009});
+    EXPECT_EQ(released, (std::vector<void*>{&dropped, &kept}));
 }
 
 TEST_F(EventQueueTest, DataIsReleasedByTheFollowingPollAndNeverLeaks) {
@@ -163,6 +169,42 @@ TEST_F(EventQueueTest, BoundCallbacksSeeTheEventAndTheCurrentOneComesBack) {
     EXPECT_TRUE(released.empty());
     EXPECT_EQ(DequeueEvent(), 70001);
     EXPECT_EQ(released, std::vector<void*>{&current});
+}
+
+// A callback that polls, as a program's handler may: it is handed the oldest queued event,
+// which stays current after the callbacks; the event current before them ends with that poll.
+// Every event's data is released exactly once, none is lost.
+std::vector<int> polledInside;
+void PollInside() {
+    polledInside.push_back(PollWindowEvent());
+    seen.push_back({EventQueueBlock->code, 0, 0, 0, EventData()});
+}
+
+TEST_F(EventQueueTest, ACallbackThatPollsLosesNoEventAndReleasesNothingTwice) {
+    released.clear();
+    seen.clear();
+    int current = 1, waiting = 2, bound = 3, alone = 4;
+    ASSERT_TRUE(BindEvent(70002, -1, -1, -1, PollInside));
+    Queue(70000, 0, 0, &current, Release);
+    ASSERT_EQ(DequeueEvent(), 70000);
+    Queue(70001, 0, 0, &waiting, Release);
+    Queue(70002, 0, 0, &bound, Release);
+    EXPECT_EQ(polledInside, std::vector<int>{70001});
+    EXPECT_EQ(seen[0].data, &waiting);
+    EXPECT_EQ(released, std::vector<void*>{&current});
+    EXPECT_EQ(EventData(), &waiting);
+    EXPECT_EQ(DequeueEvent(), 70002);
+    EXPECT_EQ(EventData(), &bound);
+    EXPECT_EQ(released, (std::vector<void*>{&current, &waiting}));
+
+    // With nothing else queued, the poll inside hands out the very event being queued.
+    polledInside.clear();
+    Queue(70002, 1, 0, &alone, Release);
+    EXPECT_EQ(polledInside, std::vector<int>{70002});
+    EXPECT_EQ(EventData(), &alone);
+    EXPECT_EQ(released, (std::vector<void*>{&current, &waiting, &bound}));
+    EXPECT_EQ(DequeueEvent(), 0);
+    EXPECT_EQ(released, (std::vector<void*>{&current, &waiting, &bound, &alone}));
 }
 
 } // namespace

@@ -177,4 +177,31 @@ TEST_F(GadgetBase, ButtonsLabelsAndEditsTakeOneCallEach) {
     EXPECT_EQ(TakeEvents(GadgetEvent), (std::vector<PolledEvent>{{GadgetEvent, 4, 0, BN_CLICKED}}));
 }
 
+TEST_F(GadgetBase, AGadgetGoesWithItsControlAndTheEndFreesEveryGadget) {
+    Open(3);
+    int dynamic = static_cast<int>(OpenGadget(AutoNumber, "BUTTON", "", 0, 0, 10, 10, 0));
+    ASSERT_NE(OpenGadget(4, "BUTTON", "", 0, 0, 10, 10, 0), 0);
+    auto alone = reinterpret_cast<HWND>(OpenGadget(5, "BUTTON", "", 0, 0, 10, 10, 0));
+    DestroyWindow(alone); // by anyone
+    EXPECT_EQ(Registry_Get(GadgetRegistry, 5), nullptr);
+    CloseAppWindow(3); // with its parent
+    EXPECT_EQ(Registry_Get(GadgetRegistry, 4), nullptr);
+    EXPECT_EQ(Registry_Get(GadgetRegistry, dynamic), nullptr);
+    FreeGadget(4);
+    FreeGadget(dynamic);
+    Open(8);
+    EXPECT_NE(OpenGadget(4, "BUTTON", "", 0, 0, 10, 10, 0), 0); // the number is free again
+
+    // The end frees the gadgets of windows that the runtime does not close itself.
+    HWND plain = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 50, 50, nullptr, nullptr, nullptr,
+                                 nullptr);
+    SelectGadgetList(plain);
+    auto left = reinterpret_cast<HWND>(OpenGadget(7, "BUTTON", "", 0, 0, 10, 10, 0));
+    ASSERT_NE(left, nullptr);
+    EndGadgetLayer();
+    EXPECT_FALSE(IsWindow(left));
+    EXPECT_EQ(Registry_Get(GadgetRegistry, 7), nullptr);
+    DestroyWindow(plain);
+}
+
 } // namespace

@@ -93,13 +93,20 @@ TEST_F(KeyboardFocus, AnEditableRichEditKeepsTabAndAReadOnlyOneMovesOn) {
     EXPECT_EQ(GetFocus(), last);
 }
 
+// Only they: any other window's tab-stop children are stops of their own.
 TEST_F(KeyboardFocus, AnAddressControlAndAComboBoxExCountAsOneControl) {
     HWND first = Button();
     HWND address = Control(WC_IPADDRESSA, WS_TABSTOP);
     HWND middle = Button();
     HWND combo = Control(WC_COMBOBOXEXA, WS_TABSTOP | CBS_DROPDOWNLIST);
     HWND last = Button();
+    HWND container = Control("STATIC", WS_TABSTOP);
+    HWND inside = Control("BUTTON", WS_TABSTOP, container);
     ASSERT_TRUE(Activate(window));
+
+    SetFocus(container);
+    Tab();
+    EXPECT_EQ(GetFocus(), inside);
 
     HWND field = GetWindow(GetWindow(address, GW_CHILD), GW_HWNDNEXT); // not the first field
     ASSERT_NE(field, nullptr);
