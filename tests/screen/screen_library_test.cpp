@@ -30,6 +30,14 @@ TEST(ProgramRuntime, StartsEveryLibraryWithOneCallAndEndsThemWithAnother) {
     ASSERT_EQ(StartAppRuntime(0), 1);
     EXPECT_EQ(ScreenLibraryStarted, 0);
     EndAppRuntime();
+    // Started again, screen included, after the heap went without the libraries' ends.
+    ASSERT_EQ(StartAppRuntime(RUNTIME_WITH_SCREEN), 1);
+    EndRuntimeHeaps();
+    ASSERT_EQ(StartAppRuntime(RUNTIME_WITH_SCREEN), 1);
+    window = reinterpret_cast<HWND>(OpenAppWindow(0, 0, 0, 64, 48, "again", WINDOW_INVISIBLE));
+    EXPECT_EQ(OpenScreenInWindow(window, 0, 0, 64, 48, 0, 0, 0), 1);
+    EndAppRuntime();
+    EXPECT_EQ(ScreenLibraryStarted, 0);
 }
 
 TEST_F(ScreenLibrary, StartsOnceAndHandsBackTheSameRegistry) {
