@@ -19,6 +19,15 @@ HANDLE CreateRuntimeHeap();
 // nothing more once it is gone.
 void DestroyRuntimeHeap();
 
+// The runtime's own blocks come and go through these two, so that no call reaches a heap that is
+// not there (Windows faults on a null heap). A block of bytes from the RuntimeHeap, with
+// HeapAlloc's flags; null when the heap has no room, and before the runtime starts or after it
+// ends.
+void* RuntimeAlloc(SIZE_T bytes, DWORD flags = 0);
+// Gives a block back to the RuntimeHeap; does nothing for null, and once the heap is gone, with
+// which every block went.
+void RuntimeFree(void* block);
+
 // What a library keeps pointing into the RuntimeHeap (its registry, its blocks) would point
 // into freed memory once the heap is destroyed. A forget function sets such pointers to null,
 // so that any call after the end finds nothing and returns 0 or does nothing. It runs just

@@ -74,7 +74,7 @@ HBITMAP ResizeImage(int number, int width, int height) {
                     section.dsBmih.biHeight > 0;
     HBITMAP resized = ScaleIntoSection(pixels, info, bottomUp, width, height);
     if (mustFree)
-        HeapFree(RuntimeHeap, 0, pixels);
+        RuntimeFree(pixels);
     if (!resized)
         return nullptr;
     DeleteObject(bitmap);

@@ -154,11 +154,11 @@ void* ReadBitmapPixels32(HBITMAP bitmap, int* mustFreeOut) {
     HDC dc = CreateCompatibleDC(nullptr);
     if (!dc)
         return nullptr;
-    void* pixels = HeapAlloc(RuntimeHeap, 0, bytes);
+    void* pixels = RuntimeAlloc(bytes);
     if (pixels) {
         BITMAPINFO header = DibHeader(info.bmWidth, -info.bmHeight, 32);
         if (!GetDIBits(dc, bitmap, 0, info.bmHeight, pixels, &header, DIB_RGB_COLORS)) {
-            HeapFree(RuntimeHeap, 0, pixels);
+            RuntimeFree(pixels);
             pixels = nullptr;
         }
     }

@@ -15,8 +15,7 @@ HFONT defaultFont;
 char stackPropertyName[32];
 
 HWND* NewContainerStack() {
-    return static_cast<HWND*>(
-        HeapAlloc(RuntimeHeap, HEAP_ZERO_MEMORY, GADGET_STACK_CAPACITY * sizeof(HWND)));
+    return static_cast<HWND*>(RuntimeAlloc(GADGET_STACK_CAPACITY * sizeof(HWND), HEAP_ZERO_MEMORY));
 }
 
 void InitGadgetList(void* block) {
@@ -30,7 +29,7 @@ void InitGadgetList(void* block) {
 void FreeGadgetList(void* block) {
     auto* state = static_cast<GadgetListState*>(block);
     if (state->containerStack)
-        HeapFree(RuntimeHeap, 0, state->containerStack);
+        RuntimeFree(state->containerStack);
 }
 
 GadgetListState* State() {
@@ -47,7 +46,7 @@ GadgetStackRecord* RecordOf(HWND window) {
 
 void FreeStack(HWND*& stack) {
     if (stack)
-        HeapFree(RuntimeHeap, 0, stack);
+        RuntimeFree(stack);
     stack = nullptr;
 }
 
@@ -131,7 +130,7 @@ HWND SelectGadgetList(HWND window) {
         state->depth = 0;
         state->currentWindow = window;
         auto* created = static_cast<GadgetStackRecord*>(
-            HeapAlloc(RuntimeHeap, HEAP_ZERO_MEMORY, sizeof(GadgetStackRecord)));
+            RuntimeAlloc(sizeof(GadgetStackRecord), HEAP_ZERO_MEMORY));
         if (created) {
             created->window = window;
             SetPropA(window, stackPropertyName, created);
@@ -155,7 +154,7 @@ LRESULT CALLBACK GadgetStackProc(HWND window, UINT message, WPARAM wParam, LPARA
             state->depth = 0;
         }
         FreeStack(record->savedContainerStack);
-        HeapFree(RuntimeHeap, 0, record);
+        RuntimeFree(record);
         RemovePropA(window, stackPropertyName);
     }
     return previousProc ? CallWindowProcA(previousProc, window, message, wParam, lParam)
