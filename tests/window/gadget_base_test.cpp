@@ -204,4 +204,41 @@ TEST_F(GadgetBase, AGadgetGoesWithItsControlAndTheEndFreesEveryGadget) {
     DestroyWindow(plain);
 }
 
+WNDPROC passedOn;
+LRESULT CALLBACK PassOn(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return CallWindowProcA(passedOn, window, message, wParam, lParam);
+}
+
+// Such windows outlive the runtime: the end gives them their own procedures back, or, under a
+// procedure set over the runtime's, leaves nothing that reads the records it frees.
+TEST_F(GadgetBase, WindowsMadeGadgetListsOutliveTheEndIntact) {
+    const struct {
+        const char* what;
+        void (*end)();
+    } ends[] = {{"the gadget layer's end", EndGadgetLayer},
+                {"the heap's end alone", [] { EndRuntime(), StartRuntime(); }}};
+    for (const auto& end : ends) {
+        SCOPED_TRACE(end.what);
+        HWND plain = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 50, 50, nullptr, nullptr,
+                                     nullptr, nullptr);
+        HWND covered = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 50, 50, nullptr, nullptr,
+                                       nullptr, nullptr);
+        LONG_PTR own = ProcOf(plain);
+        SelectGadgetList(covered);
+        passedOn = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrA(covered, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(PassOn)));
+        SelectGadgetList(plain);
+        end.end();
+        EXPECT_EQ(ProcOf(plain), own);
+        for (HWND window : {plain, covered}) {
+            EXPECT_EQ(RecordOf(window), nullptr);
+            char text[8] = {};
+            SetWindowTextA(window, "kept"); // reaches the control's own procedure
+            GetWindowTextA(window, text, sizeof text);
+            EXPECT_STREQ(text, "kept");
+            DestroyWindow(window);
+        }
+    }
+}
+
 } // namespace
