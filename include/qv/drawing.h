@@ -16,12 +16,15 @@ struct DrawingContext;
 
 // A drawing output on any GDI DC that stays the caller's: a memory DC with a bitmap selected (its
 // size is the bitmap's), or a window's or printer's DC (its size is the device's). Null when dc
-// is null or no memory can be had.
+// is no live DC (null, deleted, or another GDI object), when no memory can be had, or when the
+// runtime is not running.
 DrawingContext* PlainOutput(HDC dc);
 // Begins the span on what an output call just made. The span starts with shapes and text in
 // black, an opaque text background, the system font and mode 0. Returns the output's DC for GDI
-// calls of the caller's own. 0 when context is null (the output call failed) or the output has
-// no DC; the context is then given back to its output and freed.
+// calls of the caller's own. 0, with nothing changed, when context is null (the output call
+// failed), is not the one the last output call made (another was made since, or it was ended) or
+// was begun already. 0 also when the output lends no live DC; the context is then given back to
+// its output and freed.
 HDC BeginDrawing(DrawingContext* context);
 // Ends the span: the GDI objects the span made are deleted and the output is given back (the
 // back buffer can then be presented). Without a begun span does nothing.
@@ -76,15 +79,18 @@ int TextHeight(const char* text);
 int DrawImage(HANDLE image, int x, int y);
 int DrawImageScaled(HANDLE image, int x, int y, int width, int height);
 // Draws a bitmap at its own size, blended over the output with alpha from 0 (not drawn) to 255:
-// a 32-bit bitmap by its own per-pixel alpha scaled by alpha, any other by alpha alone. Where
-// "msimg32.dll" is missing the bitmap is copied opaquely, or, when only its per-pixel alpha
-// would show it, not drawn. Non-zero when drawn; 0 when nothing was: alpha 0, a handle that is no
-// live bitmap, or that case without "msimg32.dll".
+// a 32-bit bitmap with some non-zero alpha byte by its own per-pixel alpha scaled by alpha, any
+// other by alpha alone (a 32-bit picture whose alpha bytes are all 0, as GDI leaves what it draws
+// and GrabImage copies, shows as it looks). Where "msimg32.dll" is missing the bitmap is copied
+// opaquely, or, when only its per-pixel alpha would show it, not drawn. Non-zero when drawn; 0
+// when nothing was: alpha 0, a handle that is no live bitmap, or that case without
+// "msimg32.dll".
 int DrawImageBlended(HANDLE image, int x, int y, int alpha);
 // Copies width x height pixels of the output from (x, y) into a new image under number
 // (AutoNumber: a dynamic image); a number that holds an image frees it first. The new bitmap for
-// a static number, the new image's number for AutoNumber. 0 when a size is not 1 to 32767, the
-// number cannot be had (negative but not AutoNumber, above 65520), or no memory can be had.
+// a static number, the new image's number for AutoNumber. 0 when a size is not 1 to 32767
+// (nothing is copied then), the number cannot be had (negative but not AutoNumber, above 65520),
+// or no memory can be had.
 intptr_t GrabImage(int number, int x, int y, int width, int height);
 
 // Resizes a block of pixels (rows of width x bitsPerPixel / 8 bytes, no padding; 1 to 4 bytes

@@ -62,14 +62,19 @@ void* EventData();
 WPARAM EventWParam();
 LPARAM EventLParam();
 
-// Hands an event to the runtime's thread from any thread; a later poll returns it with data as
-// its EventData (the data stays the poster's). 1 when posted; 0 when the runtime is not running
-// or is ending, when no memory for the event's record can be had, or when the system refuses the
-// message (a full message queue).
+// Hands an event to the runtime's thread from any thread; a later poll returns it, exactly once,
+// with data as its EventData (the data stays the poster's). 1 when posted; 0 when the runtime is
+// not running or its end has begun (such a call touches no runtime memory), when no memory for
+// the event's record can be had, when the system refuses the message (a full message queue), and
+// for good once the runtime's hidden post window was destroyed by anything but the runtime's end
+// (it ignores a close; posting works again once the runtime starts anew). Nothing stays behind
+// when it returns 0.
 int PostEvent(int code, int object, int window, int type, void* data);
 
 // Called the moment a bound event is queued, before any poll hands it out; it reads the event
-// through EventWindow, EventObject, EventType and EventData.
+// through EventWindow, EventObject, EventType and EventData. It may poll: the poll ends the event
+// that was current before the callback and hands out the oldest queued event, which may be the
+// very one the callback runs for.
 typedef void (*BoundCallback)();
 // In BindEvent: matches every value of that field.
 constexpr int ANY_EVENT_FIELD = -1;

@@ -18,8 +18,10 @@ struct ImageObject;
 constexpr DWORD IMAGE_ERROR_OPEN = ERROR_OPEN_FAILED;         // no file or memory given, or the
                                                               // file cannot be opened
 constexpr DWORD IMAGE_ERROR_FORMAT = ERROR_BAD_FORMAT;        // no decoder knows these bytes
-constexpr DWORD IMAGE_ERROR_DATA = ERROR_INVALID_DATA;        // a known format, but no picture to
-                                                              // decode (no width or height)
+constexpr DWORD IMAGE_ERROR_DATA = ERROR_INVALID_DATA;        // a known format, but no picture its
+                                                              // data can fill (no width or height,
+                                                              // rows missing, no decoding for it,
+                                                              // run-length data too short)
 constexpr DWORD IMAGE_ERROR_TOO_LARGE = ERROR_FILE_TOO_LARGE; // the picture is more than 32767
                                                               // pixels wide or high
 constexpr DWORD IMAGE_ERROR_NUMBER = ERROR_INVALID_PARAMETER; // the number cannot be had
@@ -32,7 +34,9 @@ constexpr DWORD IMAGE_ERROR_MEMORY = ERROR_NOT_ENOUGH_MEMORY; // no memory for t
 // the file cannot be opened, size beyond 4 GiB), IMAGE_ERROR_FORMAT (no decoder accepts the
 // data), IMAGE_ERROR_DATA, IMAGE_ERROR_TOO_LARGE, IMAGE_ERROR_NUMBER (negative but not
 // AutoNumber, above 65520, or the runtime not running) or IMAGE_ERROR_MEMORY. Nothing stays
-// allocated then, and the number keeps what it held.
+// allocated then, and the number keeps what it held. What a load allocates is bounded by what
+// the data can fill: a short file that claims a large picture is refused before any of it is
+// made.
 intptr_t LoadImageFromFile(int number, const char* path);
 intptr_t LoadImageFromMemory(int number, const void* memory, size_t size);
 
@@ -49,7 +53,9 @@ HANDLE ImageHandleOf(int number);
 int ImageWidth(int number);
 int ImageHeight(int number);
 // Frees an image: its bitmap is deleted (an icon destroyed). AutoNumber frees every image and
-// returns 1. 0 when number names no image.
+// returns 1. 0 when number names no image, also after the runtime has ended. A dynamic number is
+// valid until its image is freed; after that it may name a new image, which a second free would
+// free.
 int ImageFree(int number);
 
 // Makes handle (a bitmap or icon of the caller's) image number (AutoNumber: a dynamic image,
@@ -69,6 +75,6 @@ int BitmapRowStride(int width, int bitsPerPixel);
 // apart. A 32-bit DIB section lends its own memory, rows as stored (bottom row first for the
 // sections CreateImageBitmap and the loader make), and *mustFreeOut is 0; any other bitmap is
 // converted into a copy with its top row first, and *mustFreeOut is 1: free it with
-// HeapFree(RuntimeHeap, 0, pixels) (qv/core.h). Null when bitmap is no live bitmap or no memory
-// can be had.
+// HeapFree(RuntimeHeap, 0, pixels) (qv/core.h). Null when bitmap is no live bitmap, or, for a
+// copy, when no memory can be had or the runtime is not running.
 void* ReadBitmapPixels32(HBITMAP bitmap, int* mustFreeOut);

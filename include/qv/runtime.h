@@ -22,7 +22,8 @@ int StartAppRuntime(int options);
 
 // Ends what StartAppRuntime started, in the runtime's fixed order: the screen and its library,
 // every window (with its gadgets and its events), the posted-event window, every image,
-// "msimg32.dll", and last the heaps. Afterwards every call into the runtime is harmless (it
-// returns 0 or does nothing) until StartAppRuntime starts it again. Does nothing when the
-// runtime is not running.
+// "msimg32.dll", and last the heaps; a window the runtime did not open but made a gadget list
+// gets its own window procedure back. Afterwards every call into the runtime is harmless (it
+// returns 0 or does nothing, and reaches no freed memory) until StartAppRuntime starts it again,
+// the screen library included. Does nothing when the runtime is not running.
 void EndAppRuntime();

@@ -23,9 +23,13 @@ void ReleaseScreen();
 
 // Presents the back buffer into the child window, on Windows waiting for the display's vertical
 // retrace, and recovers a device that was lost (another program took the display, the machine
-// locked). 1 when presented or when there is nothing to present (no screen open). 0 when the
-// device was found unusable during this call: nothing is presented then, and later calls try
-// again while the loss may pass, each waiting about one frame.
+// locked). 1 when presented, when the present failed (later calls try again), and when there is
+// nothing to present: no screen open, or the screen gave up. 0 when the device was found
+// unusable during this call: nothing is presented then, and while the loss may pass later calls
+// try again, each waiting about one frame. The screen gives up, presenting nothing until it is
+// opened again, after nine presents in a row refused without a lost device, and at the driver's
+// internal error. A back buffer the device did not give back after a recovery is asked for again
+// on every later call.
 int PresentFrame();
 
 // A drawing output on the open screen's back buffer, for BeginDrawing (qv/drawing.h); ending the

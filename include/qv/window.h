@@ -33,8 +33,10 @@ intptr_t OpenAppWindow(int number, int x, int y, int width, int height, const ch
                        DWORD flags, HWND parent = nullptr);
 // The handle of an open window; null when the number names no open window.
 HWND WindowHandleOf(int number);
-// Closes a window and drops its queued events and its event bindings; AutoNumber closes every
-// window. A number that names no open window is ignored.
+// Closes a window and drops its queued events (their data released) and its event bindings;
+// AutoNumber closes every window. A number that names no open window is ignored, also after the
+// runtime has ended. A dynamic number is valid until its window is closed; after that it may name
+// a new window.
 void CloseAppWindow(int number);
 // The number of the runtime window behind a handle; -1 for a window the runtime did not open.
 int WindowNumberOf(HWND window);

@@ -1,6 +1,6 @@
 // The text operations of a drawing context: the font, straight and rotated text, and text
 // measures, drawn with GDI's ANSI calls on its dc in the context's colour. They fill the
-// context's operation slots; the entry points below reach them for the current span.
+// context's operation slots; the entry points of qv/drawing.h reach them for the current span.
 #pragma once
 
 #include "runtime/drawing/drawing_context.h"

@@ -7,7 +7,7 @@
 
 // PresentFrame leaves the screen inactive when it finds the device unusable; a screen made
 // inactive by a lost device or a failed present is tried again on every call, and each call that
-// still cannot present waits about one frame.
+// still cannot present waits about one frame, until it gives up as qv/screen.h tells.
 
 // The clock the lost-device wait is measured by, and the sleep it waits with; tests put
 // scripted ones here.
