@@ -24,6 +24,11 @@ class GadgetBase : public RuntimeTest {
         return static_cast<GadgetStackRecord*>(GetPropA(window, name));
     }
     static LONG_PTR ProcOf(HWND window) { return GetWindowLongPtrA(window, GWLP_WNDPROC); }
+    // A window the runtime did not make.
+    static HWND Popup() {
+        return CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 50, 50, nullptr, nullptr, nullptr,
+                               nullptr);
+    }
 };
 
 TEST_F(GadgetBase, EveryOpenedWindowIsTheCurrentListBehindTheSubclass) {
@@ -192,15 +197,17 @@ TEST_F(GadgetBase, AGadgetGoesWithItsControlAndTheEndFreesEveryGadget) {
     Open(8);
     EXPECT_NE(OpenGadget(4, "BUTTON", "", 0, 0, 10, 10, 0), 0); // the number is free again
 
-    // The end frees the gadgets of windows that the runtime does not close itself.
-    HWND plain = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 50, 50, nullptr, nullptr, nullptr,
-                                 nullptr);
+    // The end frees the gadgets of windows that the runtime does not close itself, and gives
+    // such a window its own procedure back.
+    HWND plain = Popup();
+    LONG_PTR own = ProcOf(plain);
     SelectGadgetList(plain);
     auto left = reinterpret_cast<HWND>(OpenGadget(7, "BUTTON", "", 0, 0, 10, 10, 0));
     ASSERT_NE(left, nullptr);
     EndGadgetLayer();
     EXPECT_FALSE(IsWindow(left));
     EXPECT_EQ(Registry_Get(GadgetRegistry, 7), nullptr);
+    EXPECT_EQ(ProcOf(plain), own);
     DestroyWindow(plain);
 }
 
@@ -209,35 +216,25 @@ LRESULT CALLBACK PassOn(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     return CallWindowProcA(passedOn, window, message, wParam, lParam);
 }
 
-// Such windows outlive the runtime: the end gives them their own procedures back, or, under a
-// procedure set over the runtime's, leaves nothing that reads the records it frees.
-TEST_F(GadgetBase, WindowsMadeGadgetListsOutliveTheEndIntact) {
-    const struct {
-        const char* what;
-        void (*end)();
-    } ends[] = {{"the gadget layer's end", EndGadgetLayer},
-                {"the heap's end alone", [] { EndRuntime(), StartRuntime(); }}};
-    for (const auto& end : ends) {
-        SCOPED_TRACE(end.what);
-        HWND plain = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 50, 50, nullptr, nullptr,
-                                     nullptr, nullptr);
-        HWND covered = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 50, 50, nullptr, nullptr,
-                                       nullptr, nullptr);
-        LONG_PTR own = ProcOf(plain);
-        SelectGadgetList(covered);
-        passedOn = reinterpret_cast<WNDPROC>(
-            SetWindowLongPtrA(covered, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(PassOn)));
-        SelectGadgetList(plain);
-        end.end();
-        EXPECT_EQ(ProcOf(plain), own);
-        for (HWND window : {plain, covered}) {
-            EXPECT_EQ(RecordOf(window), nullptr);
-            char text[8] = {};
-            SetWindowTextA(window, "kept"); // reaches the control's own procedure
-            GetWindowTextA(window, text, sizeof text);
-            EXPECT_STREQ(text, "kept");
-            DestroyWindow(window);
-        }
+// Such a window outlives the heap also when the heap goes without the gadget layer's end: it
+// gets its own procedure back, or, under one set over the runtime's, reaches it without a record.
+TEST_F(GadgetBase, WindowsMadeGadgetListsOutliveTheHeap) {
+    HWND plain = Popup(), covered = Popup();
+    LONG_PTR own = ProcOf(plain);
+    SelectGadgetList(covered);
+    passedOn = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(covered, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(PassOn)));
+    SelectGadgetList(plain);
+    EndRuntime();
+    StartRuntime();
+    EXPECT_EQ(ProcOf(plain), own);
+    for (HWND window : {plain, covered}) {
+        EXPECT_EQ(RecordOf(window), nullptr);
+        char text[8] = {};
+        SetWindowTextA(window, "kept"); // reaches the control's own procedure
+        GetWindowTextA(window, text, sizeof text);
+        EXPECT_STREQ(text, "kept");
+        DestroyWindow(window);
     }
 }
 
