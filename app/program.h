@@ -2,7 +2,7 @@
 #pragma once
 
 #include "runtime/core/layout.h"
-#include "runtime/core/lifecycle.h" // entry step 10 is its ShutdownRuntime
+#include "runtime/lifecycle.h" // entry step 10 is its ShutdownRuntime
 
 #include <windows.h>
 

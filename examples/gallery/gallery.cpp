@@ -5,32 +5,20 @@
 #include "layout.h"
 #include "scene.h"
 
-#include "runtime/core/lifecycle.h"
-#include "runtime/window/event_polling.h"
-#include "runtime/window/gadget_base.h"
-#include "runtime/window/window.h"
+#include <qv/qv.h>
 
 #include <stdio.h>
 
 namespace {
 
-struct Control {
-    int number;
-    const char* className;
-    const char* text;
-    int x, y, width, height;
-    DWORD style, extendedStyle;
-};
-
 // In tab order. An editable rich edit takes Tab itself; Shift+Tab leaves it.
-const Control Controls[] = {
-    {BUTTON_ONE, "BUTTON", "One", 400, 124, 100, 28, WS_TABSTOP | BS_PUSHBUTTON, 0},
-    {BUTTON_TWO, "BUTTON", "Two", 516, 124, 100, 28, WS_TABSTOP | BS_PUSHBUTTON, 0},
-    {EDIT_FIELD, "EDIT", "An edit", 400, 162, 216, 24, WS_TABSTOP | ES_AUTOHSCROLL,
-     WS_EX_CLIENTEDGE},
-    {RICH_EDIT, "RichEdit20A", "A rich edit: Tab types a tab here", 400, 194, 216, 60,
-     WS_TABSTOP | ES_MULTILINE | ES_AUTOVSCROLL, WS_EX_CLIENTEDGE},
-};
+void OpenControls() {
+    OpenButton(BUTTON_ONE, "One", 400, 124, 100, 28);
+    OpenButton(BUTTON_TWO, "Two", 516, 124, 100, 28);
+    OpenEdit(EDIT_FIELD, "An edit", 400, 162, 216, 24);
+    OpenGadget(RICH_EDIT, "RichEdit20A", "A rich edit: Tab types a tab here", 400, 194, 216, 60,
+               WS_TABSTOP | ES_MULTILINE | ES_AUTOVSCROLL, WS_EX_CLIENTEDGE);
+}
 
 const struct {
     int code;
@@ -65,7 +53,7 @@ const char* EventName(int code) {
 // A key press may come and go between two polls, so the pumped message counts as well as the
 // key held.
 bool EscapePressed(int code) {
-    return (code == WM_KEYDOWN && WindowThreadBlock->wParam == VK_ESCAPE) ||
+    return (code == WM_KEYDOWN && EventWParam() == VK_ESCAPE) ||
            (GetAsyncKeyState(VK_ESCAPE) & 0x8000);
 }
 
@@ -77,9 +65,7 @@ void RunGallery() {
         return;
     // The picture is copied onto the window's DC around the controls, not over them.
     SetWindowLongPtrA(window, GWL_STYLE, GetWindowLongPtrA(window, GWL_STYLE) | WS_CLIPCHILDREN);
-    for (const Control& control : Controls)
-        OpenGadget(control.number, control.className, control.text, control.x, control.y,
-                   control.width, control.height, control.style, control.extendedStyle);
+    OpenControls();
     Scene scene;
     if (!OpenScene(&scene, window))
         return;
@@ -107,12 +93,14 @@ void RunGallery() {
 } // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    StartRuntimeLibraries();
-    HMODULE richEdit = LoadLibraryA("riched20.dll"); // registers the rich-edit class
-    RunGallery();
-    ShutdownRuntime();
+    // No screen: the gallery draws with GDI through a plain output.
+    HMODULE richEdit = nullptr;
+    if (StartAppRuntime(0)) {
+        richEdit = LoadLibraryA("riched20.dll"); // registers the rich-edit class
+        RunGallery();
+    }
+    EndAppRuntime(); // the rich edit goes with its window, before its library
     if (richEdit)
         FreeLibrary(richEdit);
-    EndRuntimeHeaps();
     ExitProcess(0);
 }

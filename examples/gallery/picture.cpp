@@ -1,10 +1,8 @@
 #include "picture.h"
 
 #include "layout.h"
-#include "runtime/core/heap.h"
-#include "runtime/drawing/image_scaling.h"
-#include "runtime/image/image_loader.h"
-#include "runtime/image/image_objects.h"
+
+#include <qv/qv.h>
 
 #include <string.h>
 
@@ -41,28 +39,6 @@ void WritePicture(unsigned char* file) {
     }
 }
 
-// The picture's pixels scaled into a new 32-bit section registered as SCALED_IMAGE.
-HBITMAP ScalePicture(HBITMAP picture) {
-    constexpr int width = PICTURE_WIDTH * SCALE_FACTOR, height = PICTURE_HEIGHT * SCALE_FACTOR;
-    int mustFree = 0;
-    void* pixels = ReadBitmapPixels32(picture, &mustFree);
-    if (!pixels)
-        return nullptr;
-    // Top-down, as the pixel blocks of ScalePixels run.
-    BITMAPINFO header = DibHeader(width, -height, 32);
-    void* bits = nullptr;
-    HBITMAP scaled = CreateDIBSection(nullptr, &header, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (scaled && !(ScalePixels(static_cast<unsigned char*>(pixels), PICTURE_WIDTH, PICTURE_HEIGHT,
-                                static_cast<unsigned char*>(bits), width, height, 32) &&
-                    RegisterImage(SCALED_IMAGE, scaled, width, height, 32))) {
-        DeleteObject(scaled);
-        scaled = nullptr;
-    }
-    if (mustFree)
-        HeapFree(RuntimeHeap, 0, pixels);
-    return scaled;
-}
-
 } // namespace
 
 bool MakePictures(Pictures* pictures) {
@@ -70,8 +46,10 @@ bool MakePictures(Pictures* pictures) {
     WritePicture(file);
     pictures->picture =
         reinterpret_cast<HBITMAP>(LoadImageFromMemory(PICTURE_IMAGE, file, sizeof file));
-    if (!pictures->picture)
-        return false;
-    pictures->scaled = ScalePicture(pictures->picture);
-    return pictures->scaled != nullptr;
+    // The scaled copy is the same picture loaded again, then resized with the runtime's filter.
+    pictures->scaled =
+        LoadImageFromMemory(SCALED_IMAGE, file, sizeof file)
+            ? ResizeImage(SCALED_IMAGE, PICTURE_WIDTH * SCALE_FACTOR, PICTURE_HEIGHT * SCALE_FACTOR)
+            : nullptr;
+    return pictures->picture && pictures->scaled;
 }

@@ -1,10 +1,8 @@
 #include "scene.h"
 
 #include "layout.h"
-#include "runtime/drawing/drawing_context.h"
-#include "runtime/drawing/image_drawing.h"
-#include "runtime/drawing/plain_output.h"
-#include "runtime/drawing/text_drawing.h"
+
+#include <qv/qv.h>
 
 #include <initializer_list>
 
@@ -63,7 +61,7 @@ bool OpenScene(Scene* scene, HWND window) {
 void PaintScene(const Scene& scene, HWND window, const char* eventLine) {
     DrawingContext* context = PlainOutput(scene.memory);
     if (BeginDrawing(context)) {
-        context->setMode(context, MODE_TRANSPARENT); // text over the picture, not on boxes
+        SetDrawingMode(MODE_TRANSPARENT); // text over the picture, not on boxes
         DrawBox(0, 0, GALLERY_WIDTH, GALLERY_HEIGHT, BACKGROUND_COLOR);
         DrawTextSamples(scene);
         DrawPictures(scene);

@@ -22,17 +22,15 @@ void InsertInto(uintptr_t* cells, int cellCount, uintptr_t address) {
 bool Resize(AddressSet* set, int newCount) {
     uintptr_t* cells = nullptr;
     if (newCount) {
-        cells = RuntimeHeap ? static_cast<uintptr_t*>(HeapAlloc(RuntimeHeap, HEAP_ZERO_MEMORY,
-                                                                newCount * sizeof(uintptr_t)))
-                            : nullptr;
+        cells =
+            static_cast<uintptr_t*>(RuntimeAlloc(newCount * sizeof(uintptr_t), HEAP_ZERO_MEMORY));
         if (!cells)
             return false;
         for (int i = 0; i < set->cellCount; ++i)
             if (set->cells[i])
                 InsertInto(cells, newCount, set->cells[i]);
     }
-    if (set->cells)
-        HeapFree(RuntimeHeap, 0, set->cells);
+    RuntimeFree(set->cells);
     set->cells = cells;
     set->cellCount = newCount;
     return true;
@@ -91,7 +89,6 @@ void AddressSet_Remove(AddressSet* set, uintptr_t address) {
 }
 
 void AddressSet_Free(AddressSet* set) {
-    if (set->cells && RuntimeHeap)
-        HeapFree(RuntimeHeap, 0, set->cells);
+    RuntimeFree(set->cells);
     *set = {};
 }

@@ -26,8 +26,7 @@ void* Array_Create(int elementSize, int count, int typeCode, StructureDescriptor
         static_cast<uint64_t>(elementSize) * static_cast<uint64_t>(count) > MaxArrayBytes)
         return nullptr;
     SIZE_T elementBytes = static_cast<SIZE_T>(elementSize) * static_cast<SIZE_T>(count);
-    auto* header =
-        static_cast<ArrayHeader*>(HeapAlloc(RuntimeHeap, 0, sizeof(ArrayHeader) + elementBytes));
+    auto* header = static_cast<ArrayHeader*>(RuntimeAlloc(sizeof(ArrayHeader) + elementBytes));
     if (!header)
         return nullptr;
     header->dimensions = 1;
@@ -81,7 +80,7 @@ void Array_Free(void* array) {
     // An owner that has since taken another array keeps it.
     if (header->owner && *header->owner == array)
         *header->owner = nullptr;
-    HeapFree(RuntimeHeap, 0, header);
+    RuntimeFree(header);
 }
 
 int Array_Copy(void* source, void* destination, int recreate) {

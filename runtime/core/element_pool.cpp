@@ -42,7 +42,7 @@ void UnlinkChunk(PoolChunk*& head, PoolChunk* chunk) {
 void FreeChunkList(PoolChunk*& head) {
     while (head) {
         PoolChunk* next = head->next;
-        HeapFree(RuntimeHeap, 0, head);
+        RuntimeFree(head);
         head = next;
     }
 }
@@ -70,7 +70,7 @@ int NextChunkSlots(const ElementPool* pool) {
 
 PoolChunk* AllocChunk(int slots, int slotSize) {
     SIZE_T bytes = sizeof(PoolChunk) + static_cast<SIZE_T>(slots) * static_cast<SIZE_T>(slotSize);
-    return static_cast<PoolChunk*>(HeapAlloc(RuntimeHeap, 0, bytes));
+    return static_cast<PoolChunk*>(RuntimeAlloc(bytes));
 }
 
 bool ListHoldsSlot(PoolChunk* list, int slotSize, const void* element) {
@@ -101,7 +101,7 @@ ElementPool* CreateSharedPool(int elementSize, int minChunkSlots, int maxChunkSl
         ++entry->referenceCount;
         pool = entry->pool;
     } else {
-        entry = static_cast<SharedPoolEntry*>(HeapAlloc(RuntimeHeap, 0, sizeof(SharedPoolEntry)));
+        entry = static_cast<SharedPoolEntry*>(RuntimeAlloc(sizeof(SharedPoolEntry)));
         if (entry)
             pool =
                 ElementPool_Create(elementSize, minChunkSlots, maxChunkSlots, flags & ~POOL_SHARED);
@@ -117,7 +117,7 @@ ElementPool* CreateSharedPool(int elementSize, int minChunkSlots, int maxChunkSl
                 entry->next->prev = entry;
             SharedPoolDirectory.head = entry;
         } else if (entry) {
-            HeapFree(RuntimeHeap, 0, entry);
+            RuntimeFree(entry);
         }
     }
     LeaveCriticalSection(&SharedPoolDirectory.lock);
@@ -141,7 +141,7 @@ ElementPool* ElementPool_Create(int elementSize, int minChunkSlots, int maxChunk
         return CreateSharedPool(slotSize - POOL_SLOT_LINK, minChunkSlots, maxChunkSlots, flags,
                                 slotSize);
 
-    auto* pool = static_cast<ElementPool*>(HeapAlloc(RuntimeHeap, 0, sizeof(ElementPool)));
+    auto* pool = static_cast<ElementPool*>(RuntimeAlloc(sizeof(ElementPool)));
     if (!pool)
         return nullptr;
     pool->availableChunks = nullptr;
@@ -209,7 +209,7 @@ void ElementPool_Free(ElementPool* pool, void* element) {
     if (chunk->freeCount == chunk->handedOut) {
         UnlinkChunk(wasFull ? pool->fullChunks : pool->availableChunks, chunk);
         pool->totalSlots -= chunk->capacity;
-        HeapFree(RuntimeHeap, 0, chunk);
+        RuntimeFree(chunk);
     } else if (wasFull) {
         UnlinkChunk(pool->fullChunks, chunk);
         PushChunk(pool->availableChunks, chunk);
@@ -240,7 +240,7 @@ void ElementPool_Destroy(ElementPool* pool) {
                 SharedPoolDirectory.head = entry->next;
             if (entry->next)
                 entry->next->prev = entry->prev;
-            HeapFree(RuntimeHeap, 0, entry);
+            RuntimeFree(entry);
         }
         LeaveCriticalSection(&SharedPoolDirectory.lock);
         return;
@@ -248,7 +248,7 @@ void ElementPool_Destroy(ElementPool* pool) {
     ElementPool_Clear(pool);
     if (pool->locked)
         DeleteCriticalSection(&pool->lock);
-    HeapFree(RuntimeHeap, 0, pool);
+    RuntimeFree(pool);
 }
 
 int ElementPool_Owns(ElementPool* pool, const void* element) {

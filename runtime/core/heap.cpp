@@ -43,6 +43,15 @@ void DestroyRuntimeHeap() {
     DestroyPrivateHeap(RuntimeHeap);
 }
 
+void* RuntimeAlloc(SIZE_T bytes, DWORD flags) {
+    return RuntimeHeap ? HeapAlloc(RuntimeHeap, flags, bytes) : nullptr;
+}
+
+void RuntimeFree(void* block) {
+    if (RuntimeHeap && block)
+        HeapFree(RuntimeHeap, 0, block);
+}
+
 int RuntimeHeap_OnDestroy(HeapForgetFunction forget) {
     for (int i = 0; i < forgetCount; ++i)
         if (forgetFunctions[i] == forget)
@@ -96,7 +105,7 @@ void StringAssign(char** slot, const char* text) {
 }
 
 void* ThreadBlock_Create(int size, ThreadBlockInit init, ThreadBlockDestroy) {
-    void* block = RuntimeHeap ? HeapAlloc(RuntimeHeap, HEAP_ZERO_MEMORY, size) : nullptr;
+    void* block = RuntimeAlloc(size, HEAP_ZERO_MEMORY);
     if (block && init)
         init(block);
     return block;

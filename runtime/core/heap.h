@@ -1,11 +1,12 @@
 // The runtime's three private heaps, runtime strings and per-library data blocks.
 #pragma once
 
+#include "qv/core.h" // RuntimeHeap: every runtime record; made and destroyed by the entry point
+
 #include <windows.h>
 
-extern HANDLE RuntimeHeap; // every runtime record; made and destroyed by the entry point
-extern HANDLE StringHeap;  // runtime strings and the string area's work buffer
-extern HANDLE MemoryHeap;  // reserved for the memory-block allocator
+extern HANDLE StringHeap; // runtime strings and the string area's work buffer
+extern HANDLE MemoryHeap; // reserved for the memory-block allocator
 
 extern char* StringBuffer;
 extern int StringBufferSize;
@@ -17,6 +18,15 @@ HANDLE CreateRuntimeHeap();
 // Runs the forget functions (below), then destroys the RuntimeHeap and sets it to null. Does
 // nothing more once it is gone.
 void DestroyRuntimeHeap();
+
+// The runtime's own blocks come and go through these two, so that no call reaches a heap that is
+// not there (Windows faults on a null heap). A block of bytes from the RuntimeHeap, with
+// HeapAlloc's flags; null when the heap has no room, and before the runtime starts or after it
+// ends.
+void* RuntimeAlloc(SIZE_T bytes, DWORD flags = 0);
+// Gives a block back to the RuntimeHeap; does nothing for null, and once the heap is gone, with
+// which every block went.
+void RuntimeFree(void* block);
 
 // What a library keeps pointing into the RuntimeHeap (its registry, its blocks) would point
 // into freed memory once the heap is destroyed. A forget function sets such pointers to null,

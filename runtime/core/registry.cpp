@@ -32,7 +32,7 @@ RegistryLink* HeaderOf(int number) {
 
 void* AllocateDynamic(ObjectRegistry* registry) {
     auto* header = static_cast<RegistryLink*>(
-        HeapAlloc(RuntimeHeap, HEAP_ZERO_MEMORY, registry->objectSize + sizeof(RegistryLink)));
+        RuntimeAlloc(registry->objectSize + sizeof(RegistryLink), HEAP_ZERO_MEMORY));
     if (!header)
         return nullptr;
     void* record = header + 1;
@@ -41,7 +41,7 @@ void* AllocateDynamic(ObjectRegistry* registry) {
     if constexpr (sizeof(void*) > 4)
         numberable = reinterpret_cast<uintptr_t>(record) <= 0xFFFFFFFFu;
     if (!numberable || !AddressSet_Add(LiveOf(registry), reinterpret_cast<uintptr_t>(record))) {
-        HeapFree(RuntimeHeap, 0, header);
+        RuntimeFree(header);
         return nullptr;
     }
     if (registry->dynamicHead) {
@@ -68,8 +68,8 @@ bool GrowSlots(ObjectRegistry* registry, int number) {
 ObjectRegistry* Registry_Create(int objectSize, int growthStep, RegistryFreeFunction freeFunction) {
     if (!RuntimeHeap || objectSize < 4 || growthStep < 1 || growthStep > REGISTRY_MAX_CAPACITY)
         return nullptr;
-    auto* block = static_cast<RegistryBlock*>(
-        HeapAlloc(RuntimeHeap, HEAP_ZERO_MEMORY, sizeof(RegistryBlock)));
+    auto* block =
+        static_cast<RegistryBlock*>(RuntimeAlloc(sizeof(RegistryBlock), HEAP_ZERO_MEMORY));
     if (!block)
         return nullptr;
     ObjectRegistry* registry = &block->record;
@@ -77,22 +77,25 @@ ObjectRegistry* Registry_Create(int objectSize, int growthStep, RegistryFreeFunc
     registry->growthStep = growthStep;
     registry->freeFunction = freeFunction;
     registry->slots =
-        static_cast<void**>(HeapAlloc(RuntimeHeap, HEAP_ZERO_MEMORY, growthStep * sizeof(void*)));
+        static_cast<void**>(RuntimeAlloc(growthStep * sizeof(void*), HEAP_ZERO_MEMORY));
     if (!registry->slots) {
-        HeapFree(RuntimeHeap, 0, block);
+        RuntimeFree(block);
         return nullptr;
     }
     registry->capacity = growthStep;
     return registry;
 }
 
+int Registry_AcceptsNumber(const ObjectRegistry* registry, int number) {
+    return registry && (number == AutoNumber ||
+                        (number >= 0 && number <= REGISTRY_MAX_CAPACITY - registry->growthStep));
+}
+
 void* Registry_Allocate(ObjectRegistry* registry, int number) {
-    if (!registry)
+    if (!Registry_AcceptsNumber(registry, number))
         return nullptr;
     if (number == AutoNumber)
         return AllocateDynamic(registry);
-    if (number < 0 || number > REGISTRY_MAX_CAPACITY - registry->growthStep)
-        return nullptr;
     if (number >= registry->capacity && !GrowSlots(registry, number))
         return nullptr;
     if (registry->slots[number]) {
@@ -101,7 +104,7 @@ void* Registry_Allocate(ObjectRegistry* registry, int number) {
             registry->freeFunction(number);
         return registry->slots[number];
     }
-    void* record = HeapAlloc(RuntimeHeap, HEAP_ZERO_MEMORY, registry->objectSize);
+    void* record = RuntimeAlloc(registry->objectSize, HEAP_ZERO_MEMORY);
     registry->slots[number] = record;
     return record;
 }
@@ -146,7 +149,7 @@ void Registry_Release(ObjectRegistry* registry, int number) {
     // A walk that was about to yield this object goes on with the next newer one.
     if (registry->iterDynamic == header)
         registry->iterDynamic = header->newer;
-    HeapFree(RuntimeHeap, 0, header);
+    RuntimeFree(header);
 }
 
 void Registry_IterateBegin(ObjectRegistry* registry) {

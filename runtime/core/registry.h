@@ -6,11 +6,10 @@
 // object's free is therefore no longer the caller's to use.
 #pragma once
 
+#include "qv/core.h"
 #include "runtime/core/layout.h"
 
 #include <stdint.h>
-
-constexpr int AutoNumber = -1;
 
 // The slot table stays below the lowest address a Win32 process can map (64 KiB), so no
 // dynamic number can ever fall inside it. Since it grows to growthStep slots past the number
@@ -40,6 +39,9 @@ QV_ASSERT_SIZE(ObjectRegistry, 32);
 
 // A registry in RuntimeHeap; null when the heap is gone or full, or the sizes are out of range.
 ObjectRegistry* Registry_Create(int objectSize, int growthStep, RegistryFreeFunction freeFunction);
+// 1 when Registry_Allocate takes the number, memory permitting: AutoNumber, or a static number
+// from 0 to REGISTRY_MAX_CAPACITY less the growth step. 0 for any other, or no registry.
+int Registry_AcceptsNumber(const ObjectRegistry* registry, int number);
 // The zeroed record for number (a live one under that number is freed first), or for
 // AutoNumber a new dynamic one; null for a null registry, a number beyond the largest static
 // one or below -1, or when memory is short.

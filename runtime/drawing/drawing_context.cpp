@@ -81,7 +81,7 @@ int Stop(DrawingContext* context) {
 }
 
 void FreeContext(DrawingContext* context) {
-    HeapFree(RuntimeHeap, 0, context);
+    RuntimeFree(context);
     TlsSetValue(drawingSlot, nullptr);
     currentContext = nullptr;
 }
@@ -120,8 +120,8 @@ void StartDrawingSlot() {
 // A context that was current before is left as it is: its caller may still hold it, and
 // callers end one span before starting the next.
 DrawingContext* CreateDrawingContext() {
-    DrawingContext* context = static_cast<DrawingContext*>(
-        HeapAlloc(RuntimeHeap, HEAP_ZERO_MEMORY, sizeof(DrawingContext)));
+    DrawingContext* context =
+        static_cast<DrawingContext*>(RuntimeAlloc(sizeof(DrawingContext), HEAP_ZERO_MEMORY));
     if (!context)
         return nullptr;
     TlsSetValue(drawingSlot, context);
@@ -205,6 +205,23 @@ int FloodFill(int x, int y, int borderColor, int fillColor) {
         return 0;
     ApplyColor(context, fillColor);
     return context->fill(context, x + context->originX, y + context->originY, borderColor);
+}
+
+int SetDrawingMode(int flags) {
+    DrawingContext* context = BegunContext();
+    if (!context)
+        return 0;
+    context->setMode(context, flags);
+    return 1;
+}
+
+// Stored first, as the entry points store color: a re-acquired DC is given backColor again.
+int SetDrawingBackColor(int color) {
+    DrawingContext* context = BegunContext();
+    if (!context)
+        return 0;
+    context->backColor = color;
+    return context->setBackColor(context, color);
 }
 
 void EnsureDC(DrawingContext* context) {

@@ -2,6 +2,7 @@
 // one drawing span, with the operations that draw on it and the entry points that reach them.
 #pragma once
 
+#include "qv/drawing.h" // the entry points and the mode flags
 #include "runtime/core/layout.h"
 
 #include <stdint.h>
@@ -26,13 +27,6 @@ enum {
 enum {
     ACCESS_DC = 1,
     ACCESS_BUFFER = -1,
-};
-
-// Mode flags.
-enum {
-    MODE_TRANSPARENT = 1, // text background not painted
-    MODE_XOR = 2,         // shapes invert what is beneath
-    MODE_OUTLINED = 4,    // shapes are not filled
 };
 
 struct DrawingContext;
@@ -126,14 +120,6 @@ void StartDrawingSlot();
 // For output functions: a zero-filled context with its operations filled in, made current.
 // A context current before is neither ended nor freed. Null when the heap has no room.
 DrawingContext* CreateDrawingContext();
-// Starts the span on the context an output function made last; the DC, or 0. 0 without any
-// change for null, for a context that is not the current one (a newer one was made since, or
-// it was ended) and for one begun already. 0 also when the output lends no live DC: the context
-// is then given back to its output and freed.
-HDC BeginDrawing(DrawingContext* context);
-// Ends the current span: restores and frees the GDI objects, hands the output back and frees
-// the context. Does nothing without a current context.
-void EndDrawing();
 
 // The current context once BeginDrawing has started it, else null. Entry points act only on
 // such a span: one an output function made but that has not begun holds none of the GDI
@@ -143,11 +129,8 @@ inline DrawingContext* BegunContext() {
     return context && context->access != 0 ? context : nullptr;
 }
 
-// Entry points: coordinates shifted by the origin, colour through the colour cache. Without a
-// begun span they draw nothing and return 0.
-int DrawBox(int x, int y, int width, int height, int color);
-int DrawLineTo(int x1, int y1, int x2, int y2, int color);
-int FloodFill(int x, int y, int borderColor, int fillColor);
+// The entry points (qv/drawing.h) shift coordinates by the origin and pass their colour through
+// the colour cache; without a begun span they draw nothing and return 0.
 
 // The colour cache of the entry points: stores color and hands it to setColor only when it
 // differs from the colour last applied.

@@ -27,10 +27,3 @@ intptr_t ImageGrab(DrawingContext* context, int number, int x, int y, int width,
 // The bitmap as one GlobalAlloc block: a 24-bit bottom-up BITMAPINFOHEADER and the pixels
 // right behind it. Null on failure; free it with GlobalFree.
 BITMAPINFOHEADER* MakeDibCopy(HBITMAP bitmap);
-
-// Entry points: coordinates shifted by the origin (sizes are not). Without a begun span they
-// draw nothing and return 0.
-int DrawImage(HANDLE image, int x, int y);
-int DrawImageScaled(HANDLE image, int x, int y, int width, int height);
-int DrawImageBlended(HANDLE image, int x, int y, int alpha);
-intptr_t GrabImage(int number, int x, int y, int width, int height);

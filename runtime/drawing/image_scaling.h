@@ -5,6 +5,7 @@
 // Pixel blocks are rows one after another without padding, 1 to 4 bytes per pixel.
 #pragma once
 
+#include "qv/drawing.h" // ScalePixels
 #include "runtime/core/layout.h"
 
 // The contributions of source positions first..last to one output position (none when last <
@@ -31,10 +32,4 @@ int ScaleRows(int rows, const unsigned char* source, int sourceWidth, unsigned c
 // rows are sourceWidth pixels long, destination rows columns pixels.
 int ScaleColumns(const unsigned char* source, int sourceWidth, int sourceHeight,
                  unsigned char* destination, int columns, int destinationHeight, int bytesPerPixel);
-// Resizes source to destination, running the pass first that keeps the intermediate block the
-// smaller. 1 when done; 0, with nothing written, when the intermediate block or a pass's
-// weights cannot be had, a size is below 1 or bitsPerPixel / 8 is not 1 to 4. The source is
-// not changed.
-int ScalePixels(const unsigned char* source, int sourceWidth, int sourceHeight,
-                unsigned char* destination, int destinationWidth, int destinationHeight,
-                int bitsPerPixel);
+// ScalePixels runs the pass first that keeps the intermediate block the smaller.

@@ -1,12 +1,9 @@
 // The text operations of a drawing context: the font, straight and rotated text, and text
 // measures, drawn with GDI's ANSI calls on its dc in the context's colour. They fill the
-// context's operation slots; the entry points below reach them for the current span.
+// context's operation slots; the entry points of qv/drawing.h reach them for the current span.
 #pragma once
 
 #include "runtime/drawing/drawing_context.h"
-
-// Asks setFont for the stock system font.
-inline const HFONT DRAWING_SYSTEM_FONT = reinterpret_cast<HFONT>(-1);
 
 // Selects font (or DRAWING_SYSTEM_FONT) and takes its italic overhang, measured once for each
 // font description; 1, or 0 when the handle is no live font (the context then keeps its font).
@@ -27,12 +24,3 @@ int TextMeasureWidth(DrawingContext* context, const char* text);
 // How far an italic font's capital H reaches beyond its reported width, measured anew on each
 // call; 0 for an upright font or when the scratch DC or bitmap cannot be made.
 int MeasureItalicOverhang(HFONT font);
-
-// Entry points: coordinates shifted by the origin, colour through the colour cache. Outside a
-// begun span they draw nothing and return 0.
-int SetDrawingFont(HFONT font);
-// The x just after the text, in the caller's coordinates: the start of a following text.
-int DrawString(int x, int y, const char* text, int color);
-int DrawAngledString(int x, int y, const char* text, float angle, int color);
-int TextWidth(const char* text);
-int TextHeight(const char* text);

@@ -357,7 +357,7 @@ int HasAlphaChannel(HBITMAP bitmap) {
             }
     }
     if (mustFree)
-        HeapFree(RuntimeHeap, 0, pixels);
+        RuntimeFree(pixels);
     return found;
 }
 

@@ -17,7 +17,7 @@ unsigned char* ReadFileBytes(FILE* file, unsigned* sizeOut) {
     long size = ftell(file);
     if (fseek(file, 0, SEEK_SET) != 0 || size < static_cast<long>(BITMAP_HEADER_BYTES))
         return nullptr;
-    auto* buffer = static_cast<unsigned char*>(HeapAlloc(RuntimeHeap, 0, size));
+    auto* buffer = static_cast<unsigned char*>(RuntimeAlloc(size));
     if (!buffer)
         return nullptr;
     size_t read = fread(buffer, 1, 14, file);
@@ -69,6 +69,6 @@ void BitmapCleanup(LoadContext* context) {
         return;
     if (context->data == context->ownedBuffer)
         context->data = nullptr; // no decode reads freed bytes
-    HeapFree(RuntimeHeap, 0, context->ownedBuffer);
+    RuntimeFree(context->ownedBuffer);
     context->ownedBuffer = nullptr;
 }

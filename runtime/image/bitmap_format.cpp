@@ -200,11 +200,14 @@ int ReadBitmapHeader(const uint8_t* data, size_t size, BitmapHeader* header) {
 
 uint64_t BitmapFillablePixels(const uint8_t* data, size_t size) {
     BitmapHeader header;
-    if (!ReadBitmapHeader(data, size, &header) || header.width < 1 || header.height < 1)
+    if (!ReadBitmapHeader(data, size, &header) || header.width < 1 || header.height == 0)
         return 0;
+    // A top-down file stores as many rows as its height's magnitude; a loader decodes those.
+    int64_t magnitude = header.height < 0 ? -static_cast<int64_t>(header.height) : header.height;
+    int rows = magnitude > INT32_MAX ? INT32_MAX : static_cast<int>(magnitude);
     Format format = FormatOf(header.bitsPerPixel, ReadU32(data + 30));
     uint64_t pixelOffset = ReadU32(data + 10);
-    uint64_t pixels = static_cast<uint64_t>(header.width) * static_cast<uint64_t>(header.height);
+    uint64_t pixels = static_cast<uint64_t>(header.width) * static_cast<uint64_t>(rows);
     if (format.runLength) {
         // A pair of bytes writes at most 255 pixels; nothing else writes more per byte.
         uint64_t pairs = pixelOffset < size ? (size - pixelOffset) / 2 : 0;
@@ -213,7 +216,7 @@ uint64_t BitmapFillablePixels(const uint8_t* data, size_t size) {
     if (!format.decodeRow)
         return 0;
     return static_cast<uint64_t>(header.width) *
-           RowsPresent(size, pixelOffset, header.width, header.height, header.bitsPerPixel);
+           RowsPresent(size, pixelOffset, header.width, rows, header.bitsPerPixel);
 }
 
 void DecodeBitmapPixels(const uint8_t* data, size_t size, int width, int height,

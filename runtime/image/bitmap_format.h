@@ -30,8 +30,10 @@ int ReadBitmapHeader(const uint8_t* data, size_t size, BitmapHeader* header);
 
 // How many of the picture's pixels the data can fill at most, never more than width x height:
 // those of the rows wholly present for an uncompressed format, 255 for every two bytes of
-// run-length data, 0 for a format without decoding or a width or height below 1. A loader
-// refuses a picture larger than this rather than make pixels that the data leaves black.
+// run-length data, 0 for a format without decoding, a width below 1 or a height of 0. A
+// top-down file (negative height) counts as many rows, which a loader may decode the other way
+// up. A loader refuses a picture larger than this rather than make pixels that the data leaves
+// black.
 uint64_t BitmapFillablePixels(const uint8_t* data, size_t size);
 
 // Writes the picture as 24-bit pixels (blue, green, red), top row first, pitch bytes apart.

@@ -13,12 +13,16 @@ void EndImageRegistry() {
     Registry_FreeAll(ImageRegistry);
 }
 
+ImageObject* ImageRecordOf(int number) {
+    return static_cast<ImageObject*>(Registry_Get(ImageRegistry, number));
+}
+
 int ImageFree(int number) {
     if (number == AutoNumber) {
         Registry_FreeAll(ImageRegistry);
         return 1;
     }
-    auto* image = static_cast<ImageObject*>(Registry_Get(ImageRegistry, number));
+    ImageObject* image = ImageRecordOf(number);
     if (!image)
         return 0;
     if (GetObjectType(image->handle) == OBJ_BITMAP)
@@ -27,6 +31,21 @@ int ImageFree(int number) {
         DestroyIcon(static_cast<HICON>(image->handle));
     Registry_Release(ImageRegistry, number);
     return 1;
+}
+
+HANDLE ImageHandleOf(int number) {
+    ImageObject* image = ImageRecordOf(number);
+    return image ? image->handle : nullptr;
+}
+
+int ImageWidth(int number) {
+    ImageObject* image = ImageRecordOf(number);
+    return image ? image->width : 0;
+}
+
+int ImageHeight(int number) {
+    ImageObject* image = ImageRecordOf(number);
+    return image ? image->height : 0;
 }
 
 bool ImageSizeFits(int width, int height) {
@@ -135,11 +154,11 @@ void* ReadBitmapPixels32(HBITMAP bitmap, int* mustFreeOut) {
     HDC dc = CreateCompatibleDC(nullptr);
     if (!dc)
         return nullptr;
-    void* pixels = HeapAlloc(RuntimeHeap, 0, bytes);
+    void* pixels = RuntimeAlloc(bytes);
     if (pixels) {
         BITMAPINFO header = DibHeader(info.bmWidth, -info.bmHeight, 32);
         if (!GetDIBits(dc, bitmap, 0, info.bmHeight, pixels, &header, DIB_RGB_COLORS)) {
-            HeapFree(RuntimeHeap, 0, pixels);
+            RuntimeFree(pixels);
             pixels = nullptr;
         }
     }

@@ -1,5 +1,6 @@
 #include "runtime/screen/screen_library.h"
 
+#include "runtime/core/heap.h"
 #include "runtime/screen/windowed_screen.h"
 
 IDirect3D9* Direct3D;
@@ -69,6 +70,9 @@ ObjectRegistry* StartScreenLibrary() {
         Direct3D = nullptr;
         return nullptr;
     }
+    // The registry lives in the runtime heap: should the heap go before EndScreenLibrary, the
+    // library ends with it, so that the next start makes everything anew.
+    RuntimeHeap_OnDestroy(EndScreenLibrary);
     ScreenLibraryStarted = 1;
     return ScreenObjects;
 }

@@ -2,6 +2,8 @@
 // window. There is at most one per process.
 #pragma once
 
+#include "qv/screen.h"
+
 #include <windows.h>
 #include <d3d9.h>
 
@@ -29,9 +31,7 @@ struct ScreenState {
 
 extern ScreenState Screen;
 
-int OpenScreenInWindow(HWND window, int x, int y, int width, int height, int fitToWindow,
-                       int rightMargin, int bottomMargin);
-void ReleaseScreen();
+// Applies fitToWindow: the child window follows the parent's client area less the margins.
 void FitScreenToWindow();
 int BitsPerPixelOfFormat(D3DFORMAT format);
 

@@ -47,7 +47,7 @@ char* AppendField(char* out, int value) {
 
 void FreeOwnedNode(OwnedCallbackNode* owned) {
     AddressSet_Remove(&ownedNodes, reinterpret_cast<uintptr_t>(owned));
-    HeapFree(RuntimeHeap, 0, owned);
+    RuntimeFree(owned);
 }
 
 void FreeWaitingNodes() {
@@ -114,12 +114,11 @@ int FormatBindingKey(char* key, int code, int window, int object, int type) {
 int BindEvent(int code, int window, int object, int type, BoundCallback callback) {
     if (!EventBindings || !callback)
         return 0;
-    auto* owned =
-        static_cast<OwnedCallbackNode*>(HeapAlloc(RuntimeHeap, 0, sizeof(OwnedCallbackNode)));
+    auto* owned = static_cast<OwnedCallbackNode*>(RuntimeAlloc(sizeof(OwnedCallbackNode)));
     if (!owned)
         return 0;
     if (!AddressSet_Add(&ownedNodes, reinterpret_cast<uintptr_t>(owned))) {
-        HeapFree(RuntimeHeap, 0, owned);
+        RuntimeFree(owned);
         return 0;
     }
     owned->node.next = nullptr;

@@ -2,11 +2,9 @@
 // keys "code:window:object:type" in which -1 stands for any value.
 #pragma once
 
+#include "qv/events.h" // BindEvent and its callbacks
 #include "runtime/core/layout.h"
 #include "runtime/window/keyed_map.h"
-
-// Learns its event from the current fields of the event queue.
-typedef void (*BoundCallback)();
 
 struct CallbackNode {
     CallbackNode* next;
@@ -21,7 +19,6 @@ struct EventBinding {
 };
 QV_ASSERT_SIZE(EventBinding, 8);
 
-constexpr int ANY_EVENT_FIELD = -1;
 // Four signed 32-bit numbers, three colons and the terminator.
 constexpr int BINDING_KEY_SIZE = 48;
 
@@ -30,11 +27,6 @@ extern KeyedMap* EventBindings;
 // Part of the posted-event layer's start-up: an empty binding map.
 void CreateEventBindings();
 
-// Binds a callback to (code, window, object, type), each of the last three possibly
-// ANY_EVENT_FIELD; the binding belongs to the window given. Its callback node is a RuntimeHeap
-// block. Returns 1, or 0 for a null callback, when nothing could be allocated, and before the
-// runtime has started or after it has ended.
-int BindEvent(int code, int window, int object, int type, BoundCallback callback);
 // Runs the callbacks bound under one key.
 void DispatchBoundCallbacks(int code, int window, int object, int type);
 // Runs the callbacks of all five keys of an event, while it is current.

@@ -31,6 +31,10 @@ bool TakeMessage(MSG* msg, int timeout) {
     return PeekMessageA(msg, nullptr, 0, 0, PM_REMOVE | PM_NOYIELD);
 }
 
+const WindowThreadState* LastPoll() {
+    return static_cast<const WindowThreadState*>(ThreadBlock_Get(WindowThreadBlock));
+}
+
 const EventQueue* CurrentEvent() {
     return static_cast<const EventQueue*>(ThreadBlock_Get(EventQueueBlock));
 }
@@ -88,4 +92,14 @@ int EventType() {
 void* EventData() {
     const EventQueue* queue = CurrentEvent();
     return queue ? queue->data : nullptr;
+}
+
+WPARAM EventWParam() {
+    const WindowThreadState* state = LastPoll();
+    return state ? state->wParam : 0;
+}
+
+LPARAM EventLParam() {
+    const WindowThreadState* state = LastPoll();
+    return state ? state->lParam : 0;
 }

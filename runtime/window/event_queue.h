@@ -2,28 +2,9 @@
 // the current event the last dequeue handed out.
 #pragma once
 
+#include "qv/events.h" // the event codes
 #include "runtime/core/element_pool.h"
 #include "runtime/core/layout.h"
-
-constexpr int GadgetEvent = 13100;
-constexpr int MenuEvent = 13101;
-constexpr int TrayIconEvent = 13102;
-constexpr int ActivateWindowEvent = 13104;
-constexpr int MinimizeWindowEvent = 13107;
-constexpr int MaximizeWindowEvent = 13108;
-constexpr int RestoreWindowEvent = 13109;
-constexpr int TimerEvent = 13110;
-constexpr int RightClickEvent = 13111;
-constexpr int LeftClickEvent = 13112;
-constexpr int LeftDoubleClickEvent = 13113;
-constexpr int DeactivateWindowEvent = 13114;
-constexpr int RepaintEvent = 13115;
-constexpr int CloseWindowEvent = 13116;
-constexpr int MoveWindowEvent = 13117;
-constexpr int SizeWindowEvent = 13118;
-
-// Codes from here on are never merged with an identical event before them.
-constexpr int FIRST_UNMERGED_EVENT = 65536;
 
 // Called on an event's data once the event stops being current.
 typedef void (*EventDataRelease)(void* data);

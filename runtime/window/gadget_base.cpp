@@ -1,5 +1,6 @@
 #include "runtime/window/gadget_base.h"
 
+#include "runtime/core/address_set.h"
 #include "runtime/core/heap.h"
 
 #include <commctrl.h>
@@ -13,10 +14,14 @@ namespace {
 HFONT defaultFont;
 // "QV_GadgetStack_%i" of this module: several modules on the runtime keep separate records.
 char stackPropertyName[32];
+// "QV_GadgetProc_%i": the procedure GadgetStackProc replaced, kept by the window itself too, so
+// that its messages still reach that procedure once the record has gone with the runtime heap.
+char procPropertyName[32];
+// The windows GadgetStackProc was set on, by handle: the end gives each its procedure back.
+AddressSet listWindows;
 
 HWND* NewContainerStack() {
-    return static_cast<HWND*>(
-        HeapAlloc(RuntimeHeap, HEAP_ZERO_MEMORY, GADGET_STACK_CAPACITY * sizeof(HWND)));
+    return static_cast<HWND*>(RuntimeAlloc(GADGET_STACK_CAPACITY * sizeof(HWND), HEAP_ZERO_MEMORY));
 }
 
 void InitGadgetList(void* block) {
@@ -30,7 +35,7 @@ void InitGadgetList(void* block) {
 void FreeGadgetList(void* block) {
     auto* state = static_cast<GadgetListState*>(block);
     if (state->containerStack)
-        HeapFree(RuntimeHeap, 0, state->containerStack);
+        RuntimeFree(state->containerStack);
 }
 
 GadgetListState* State() {
@@ -47,8 +52,48 @@ GadgetStackRecord* RecordOf(HWND window) {
 
 void FreeStack(HWND*& stack) {
     if (stack)
-        HeapFree(RuntimeHeap, 0, stack);
+        RuntimeFree(stack);
     stack = nullptr;
+}
+
+WNDPROC KeptProcOf(HWND window) {
+    return reinterpret_cast<WNDPROC>(
+        reinterpret_cast<intptr_t>(GetPropA(window, procPropertyName)));
+}
+
+// Sets GadgetStackProc on window; the procedure it replaced. A window still left behind another
+// procedure by an earlier run already leads to GadgetStackProc, and keeps its chain.
+WNDPROC Subclass(HWND window) {
+    if (WNDPROC kept = KeptProcOf(window))
+        return kept;
+    auto previous = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(GadgetStackProc)));
+    SetPropA(window, procPropertyName,
+             reinterpret_cast<HANDLE>(reinterpret_cast<intptr_t>(previous)));
+    return previous;
+}
+
+// A window the runtime did not make outlives the runtime's end, and its record would be read
+// from the freed heap at its next message: the record goes now, and so does GadgetStackProc
+// where it is still the window's procedure. Where a procedure was set over it since, the chain
+// cannot be undone, and GadgetStackProc passes every message on to the kept procedure.
+void ReleaseListWindows() {
+    for (int i = 0; i < listWindows.cellCount; ++i) {
+        auto window = reinterpret_cast<HWND>(listWindows.cells[i]);
+        if (!window)
+            continue;
+        if (GadgetStackRecord* record = RecordOf(window)) {
+            FreeStack(record->savedContainerStack);
+            RuntimeFree(record);
+            RemovePropA(window, stackPropertyName);
+        }
+        if (GetWindowLongPtrA(window, GWLP_WNDPROC) ==
+            reinterpret_cast<LONG_PTR>(GadgetStackProc)) {
+            SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(KeptProcOf(window)));
+            RemovePropA(window, procPropertyName);
+        }
+    }
+    AddressSet_Free(&listWindows);
 }
 
 // A control dies with its parent, or by anyone's DestroyWindow: its gadget must not keep the
@@ -71,6 +116,7 @@ LRESULT CALLBACK GadgetControlProc(HWND control, UINT message, WPARAM wParam, LP
 }
 
 void ForgetGadgets() {
+    ReleaseListWindows();
     GadgetRegistry = nullptr;
     GadgetListBlock = nullptr;
 }
@@ -83,8 +129,9 @@ void StartGadgetLayer() {
     GadgetListBlock = static_cast<GadgetListState*>(
         ThreadBlock_Create(sizeof(GadgetListState), InitGadgetList, FreeGadgetList));
     RuntimeHeap_OnDestroy(ForgetGadgets);
-    sprintf(stackPropertyName, "QV_GadgetStack_%i",
-            static_cast<int>(reinterpret_cast<intptr_t>(GetModuleHandleA(nullptr))));
+    int instance = static_cast<int>(reinterpret_cast<intptr_t>(GetModuleHandleA(nullptr)));
+    sprintf(stackPropertyName, "QV_GadgetStack_%i", instance);
+    sprintf(procPropertyName, "QV_GadgetProc_%i", instance);
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_TAB_CLASSES | ICC_HOTKEY_CLASS |
                                                           ICC_DATE_CLASSES | ICC_USEREX_CLASSES |
                                                           ICC_INTERNET_CLASSES};
@@ -98,6 +145,7 @@ void EndGadgetLayer() {
         DestroyWindow(state->sharedWindow);
         state->sharedWindow = nullptr;
     }
+    ReleaseListWindows();
 }
 
 HWND SelectGadgetList(HWND window) {
@@ -131,12 +179,16 @@ HWND SelectGadgetList(HWND window) {
         state->depth = 0;
         state->currentWindow = window;
         auto* created = static_cast<GadgetStackRecord*>(
-            HeapAlloc(RuntimeHeap, HEAP_ZERO_MEMORY, sizeof(GadgetStackRecord)));
+            RuntimeAlloc(sizeof(GadgetStackRecord), HEAP_ZERO_MEMORY));
+        // A window the end could not find again is not subclassed.
+        if (created && !AddressSet_Add(&listWindows, reinterpret_cast<uintptr_t>(window))) {
+            RuntimeFree(created);
+            created = nullptr;
+        }
         if (created) {
             created->window = window;
             SetPropA(window, stackPropertyName, created);
-            created->previousProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
-                window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(GadgetStackProc)));
+            created->previousProc = Subclass(window);
         }
     }
     state->reserved1 = 0;
@@ -145,18 +197,21 @@ HWND SelectGadgetList(HWND window) {
 
 LRESULT CALLBACK GadgetStackProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     GadgetStackRecord* record = RecordOf(window);
-    if (!record)
-        return DefWindowProcA(window, message, wParam, lParam);
-    WNDPROC previousProc = record->previousProc;
+    // Without a record, as after the end, the window's own property names the procedure.
+    WNDPROC previousProc = record ? record->previousProc : KeptProcOf(window);
     if (message == WM_NCDESTROY) {
-        GadgetListState* state = State();
-        if (state && CurrentListWindow(state) == window) {
-            state->currentWindow = nullptr;
-            state->depth = 0;
+        if (record) {
+            GadgetListState* state = State();
+            if (state && CurrentListWindow(state) == window) {
+                state->currentWindow = nullptr;
+                state->depth = 0;
+            }
+            FreeStack(record->savedContainerStack);
+            RuntimeFree(record);
+            RemovePropA(window, stackPropertyName);
+            AddressSet_Remove(&listWindows, reinterpret_cast<uintptr_t>(window));
         }
-        FreeStack(record->savedContainerStack);
-        HeapFree(RuntimeHeap, 0, record);
-        RemovePropA(window, stackPropertyName);
+        RemovePropA(window, procPropertyName);
     }
     return previousProc ? CallWindowProcA(previousProc, window, message, wParam, lParam)
                         : DefWindowProcA(window, message, wParam, lParam);

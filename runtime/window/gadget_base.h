@@ -2,6 +2,7 @@
 // gadget list into which new gadgets go, saved per window, and the common controls.
 #pragma once
 
+#include "qv/gadgets.h"
 #include "runtime/core/layout.h"
 #include "runtime/core/registry.h"
 
@@ -62,21 +63,8 @@ void StartGadgetLayer();
 // Shutdown routine: frees every gadget still registered and destroys the shared window.
 void EndGadgetLayer();
 
-// Makes window the current gadget list and returns the one that was current (0 if none); a
-// null window only returns the current one.
-HWND SelectGadgetList(HWND window);
 LRESULT CALLBACK GadgetStackProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-// A control of any window class as a gadget of no kind: a visible child (WS_CHILD | WS_VISIBLE
-// | style) of the current gadget list's window, or of its innermost open container, whose
-// identifier and "QV_ID" are the gadget's number, in the gadget list's font. number -1 asks for
-// a dynamic number. The control for a static number, the dynamic number for -1; 0 when there is
-// no gadget list (or no runtime) or the control cannot be made or watched (the number keeps no
-// gadget then). The gadget goes when its control is destroyed.
-intptr_t OpenGadget(int number, const char* className, const char* text, int x, int y, int width,
-                    int height, DWORD style, DWORD extendedStyle = 0);
-// The registry's free function: destroys the gadget's control; AutoNumber frees every gadget.
-// A gadget of no kind also leaves the registry, as every OpenGadget gadget does once its control
-// is destroyed by anyone (its parent's close among them). Does nothing for a number naming no
-// gadget, also after the runtime has ended. A dynamic number is valid until its gadget is freed;
-// after that it may name a new gadget.
-void FreeGadget(int number);
+// OpenGadget's controls are gadgets of no kind, children of the gadget list's innermost open
+// container, with "QV_ID" set to their number; each is watched, and leaves the registry once its
+// control is destroyed by anyone. FreeGadget is the registry's free function; a gadget of no kind
+// also leaves the registry.

@@ -52,7 +52,7 @@ void MakeCurrent(KeyedMap* map, MapNode* node, MapNode* before, int bucket) {
 }
 
 void ReleaseNode(KeyedMap* map, MapNode* node) {
-    HeapFree(RuntimeHeap, 0, node->key);
+    RuntimeFree(node->key);
     if (map->descriptor)
         Structure_Free(MapElementOf(node), map->descriptor);
     ElementPool_Free(map->pool, node);
@@ -86,15 +86,15 @@ KeyedMap* Map_Create(int elementSize, int elementTypeCode, StructureDescriptor d
         Map_Free(*variable);
     if (elementSize < 0)
         return nullptr;
-    auto* map = static_cast<KeyedMap*>(HeapAlloc(RuntimeHeap, 0, sizeof(KeyedMap)));
+    auto* map = static_cast<KeyedMap*>(RuntimeAlloc(sizeof(KeyedMap)));
     if (!map)
         return nullptr;
     if (bucketCount <= 0)
         bucketCount = 1;
-    map->buckets = static_cast<MapNode**>(HeapAlloc(
-        RuntimeHeap, HEAP_ZERO_MEMORY, sizeof(MapNode*) * static_cast<SIZE_T>(bucketCount)));
+    map->buckets = static_cast<MapNode**>(
+        RuntimeAlloc(sizeof(MapNode*) * static_cast<SIZE_T>(bucketCount), HEAP_ZERO_MEMORY));
     if (!map->buckets) {
-        HeapFree(RuntimeHeap, 0, map);
+        RuntimeFree(map);
         return nullptr;
     }
     map->bucketCount = bucketCount;
@@ -114,14 +114,14 @@ KeyedMap* Map_Create(int elementSize, int elementTypeCode, StructureDescriptor d
         map->flags |= MAP_NEEDS_INIT;
     int nodeSize = elementSize + static_cast<int>(sizeof(MapNode));
     map->pool = ElementPool_Create(nodeSize, 16, 65536, POOL_SHARED);
-    map->emptyElement = static_cast<MapNode*>(HeapAlloc(RuntimeHeap, HEAP_ZERO_MEMORY, nodeSize));
+    map->emptyElement = static_cast<MapNode*>(RuntimeAlloc(nodeSize, HEAP_ZERO_MEMORY));
     // A map without its pool could never take an element: it is not made at all.
     if (!map->pool || !map->emptyElement) {
         ElementPool_Destroy(map->pool);
         if (map->emptyElement)
-            HeapFree(RuntimeHeap, 0, map->emptyElement);
-        HeapFree(RuntimeHeap, 0, map->buckets);
-        HeapFree(RuntimeHeap, 0, map);
+            RuntimeFree(map->emptyElement);
+        RuntimeFree(map->buckets);
+        RuntimeFree(map);
         return nullptr;
     }
     map->emptyElement->key = EmptyKey;
@@ -157,7 +157,7 @@ void* Map_Add(KeyedMap* map, const char* key, int replace) {
         if (!node)
             return nullptr;
         SIZE_T length = strlen(key);
-        node->key = static_cast<char*>(HeapAlloc(RuntimeHeap, 0, length + 1));
+        node->key = static_cast<char*>(RuntimeAlloc(length + 1));
         if (!node->key) {
             ElementPool_Free(map->pool, node);
             return nullptr;
@@ -267,17 +267,17 @@ void Map_Free(KeyedMap* map) {
         return;
     Map_Clear(map);
     ElementPool_Destroy(map->pool);
-    HeapFree(RuntimeHeap, 0, map->buckets);
-    HeapFree(RuntimeHeap, 0, map->emptyElement);
+    RuntimeFree(map->buckets);
+    RuntimeFree(map->emptyElement);
     while (map->extraBlocks) {
         void* next = *static_cast<void**>(map->extraBlocks);
-        HeapFree(RuntimeHeap, 0, map->extraBlocks);
+        RuntimeFree(map->extraBlocks);
         map->extraBlocks = next;
     }
     // A variable that has since taken another map keeps it.
     if (map->variable && *map->variable == map)
         *map->variable = nullptr;
-    HeapFree(RuntimeHeap, 0, map);
+    RuntimeFree(map);
 }
 
 void StartMapHooks() {

@@ -53,7 +53,7 @@ bool TakeOutstanding(LPARAM lParam, WPARAM tag, PostedEventRecord* fields) {
         return false;
     *fields = *record;
     AddressSet_Remove(&outstanding.records, address);
-    HeapFree(RuntimeHeap, 0, record);
+    RuntimeFree(record);
     return true;
 }
 
@@ -66,7 +66,7 @@ HWND StopAccepting(bool free) {
     if (free) {
         for (int i = 0; i < records.cellCount; ++i)
             if (records.cells[i])
-                HeapFree(RuntimeHeap, 0, reinterpret_cast<void*>(records.cells[i]));
+                RuntimeFree(reinterpret_cast<void*>(records.cells[i]));
         AddressSet_Free(&records);
     }
     records = {};
@@ -140,8 +140,7 @@ int PostEvent(int code, int object, int window, int type, void* data) {
         target = PostEventWindow;
         if (!outstanding.accepting || !target)
             return 0;
-        record =
-            static_cast<PostedEventRecord*>(HeapAlloc(RuntimeHeap, 0, sizeof(PostedEventRecord)));
+        record = static_cast<PostedEventRecord*>(RuntimeAlloc(sizeof(PostedEventRecord)));
         if (!record)
             return 0;
         if (++outstanding.lastTag == 0) // what a stranger posts most
@@ -149,7 +148,7 @@ int PostEvent(int code, int object, int window, int type, void* data) {
         tag = outstanding.lastTag;
         *record = {static_cast<int>(tag), code, object, window, type, data};
         if (!AddressSet_Add(&outstanding.records, reinterpret_cast<uintptr_t>(record))) {
-            HeapFree(RuntimeHeap, 0, record);
+            RuntimeFree(record);
             return 0;
         }
     }

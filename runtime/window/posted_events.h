@@ -2,6 +2,7 @@
 // "QV_PostEventMessage" sent to a hidden window; the start-up of the event layer.
 #pragma once
 
+#include "qv/events.h" // PostEvent
 #include "runtime/core/layout.h"
 
 #include <windows.h>
@@ -38,11 +39,3 @@ void EndPostedEvents();
 // Queues the event of a record PostEvent made, once. Ignores WM_CLOSE and the close system
 // command, from any process: the window lives until EndPostedEvents.
 LRESULT CALLBACK PostEventWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-
-// Posts an event from any thread; a later poll of the application's thread returns it, exactly
-// once. Returns 1, or 0 when it was not posted: before StartPostedEvents, once EndPostedEvents
-// (or the end of the runtime heap) has begun, which then touches no heap, when memory is short,
-// when the message queue refuses it, and for good once the hidden window has been destroyed by
-// anything but EndPostedEvents (it is not made again until the runtime starts again). No record
-// stays behind when 0 is returned.
-int PostEvent(int code, int object, int window, int type, void* data);

@@ -38,7 +38,7 @@ int ShowCommandFor(DWORD style, bool noActivate) {
 
 void CreateAccelerators(WindowObject* object) {
     object->acceleratorCount = 2;
-    object->acceleratorEntries = static_cast<ACCEL*>(HeapAlloc(RuntimeHeap, 0, 2 * sizeof(ACCEL)));
+    object->acceleratorEntries = static_cast<ACCEL*>(RuntimeAlloc(2 * sizeof(ACCEL)));
     if (!object->acceleratorEntries)
         return;
     object->acceleratorEntries[0] = {FVIRTKEY | FNOINVERT, VK_TAB, CMD_TAB_NEXT};
@@ -180,7 +180,7 @@ void CloseAppWindow(int number) {
         UnregisterClassA(ClassName(number).text, ModuleInstance());
     }
     if (object->acceleratorEntries) {
-        HeapFree(RuntimeHeap, 0, object->acceleratorEntries);
+        RuntimeFree(object->acceleratorEntries);
         DestroyAcceleratorTable(object->acceleratorTable);
     }
     if (object->backgroundBrush)

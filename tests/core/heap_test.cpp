@@ -1,3 +1,4 @@
+#include "runtime/core/array.h"
 #include "runtime/drawing/plain_output.h"
 #include "runtime/image/image_objects.h"
 #include "runtime/window/event_bindings.h"
@@ -61,6 +62,7 @@ TEST(Heaps, RuntimeCanStartAgainAfterItEnded) {
 }
 
 int image, dynamicWindow;
+HDC memory;
 void Bound() {}
 
 // What a hostile or careless caller does around the end: asks the posted-event window to
@@ -96,7 +98,7 @@ TEST(Heaps, HostileCallsAroundTheEndAreHarmlessAndTheRuntimeStartsAgain) {
     EXPECT_EQ(PostEvent(70000, 0, -1, 0, nullptr), 0);
     EXPECT_EQ(HeapBytesInUse(RuntimeHeap), before);
 
-    HDC memory = CreateCompatibleDC(nullptr);
+    memory = CreateCompatibleDC(nullptr);
     BeginDrawing(PlainOutput(memory)); // a span left open
 
     ShutdownRuntime();
@@ -141,9 +143,26 @@ TEST(Heaps, HostileCallsAroundTheEndAreHarmlessAndTheRuntimeStartsAgain) {
          }},
         {"ElementPool_Create, shared",
          [] { return ElementPool_Create(24, 16, 256, POOL_SHARED) != nullptr ? 1 : 0; }},
+        {"ElementPool_Create",
+         [] { return ElementPool_Create(24, 16, 256, 0) != nullptr ? 1 : 0; }},
+        {"Array_Create", [] { return Array_Create(4, 4, 0, nullptr, nullptr) != nullptr ? 1 : 0; }},
+        {"PlainOutput", [] { return BeginDrawing(PlainOutput(memory)) != nullptr ? 1 : 0; }},
+        {"ReadBitmapPixels32 of a copy",
+         [] {
+             int mustFree = 0;
+             HBITMAP bitmap = CreateImageBitmap(2, 2, 24);
+             void* pixels = ReadBitmapPixels32(bitmap, &mustFree);
+             DeleteObject(bitmap);
+             return pixels != nullptr ? 1 : 0;
+         }},
     };
-    for (const auto& call : afterTheEnd)
+    for (const auto& call : afterTheEnd) {
+        SetLastError(0);
         EXPECT_EQ(call.call(), 0) << call.what;
+        // Wine answers a call on a null heap so; Windows faults.
+        EXPECT_NE(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE))
+            << call.what << " called into the ended heap";
+    }
     DeleteDC(memory);
 
     StartRuntime();

@@ -178,7 +178,8 @@ TEST_F(TextTest, NinetyDegreesStandsTheTextUp) {
 }
 
 TEST_F(TextTest, BackgroundIsPaintedOnlyInOpaqueMode) {
-    context->setBackColor(context, Red);
+    EXPECT_EQ(SetDrawingBackColor(Red), static_cast<int>(White)); // a new DC's
+    EXPECT_EQ(SetDrawingBackColor(Red), static_cast<int>(Red));
     auto reds = [&](bool angled) {
         canvas->Clear(Green);
         angled ? DrawAngledString(10, 10, "Hello", 0, White) : DrawString(10, 10, "Hello", White);
@@ -192,7 +193,7 @@ TEST_F(TextTest, BackgroundIsPaintedOnlyInOpaqueMode) {
     EXPECT_EQ(reds(true), 0);
     EXPECT_EQ(GetBkMode(canvas->dc), OPAQUE);
     EXPECT_GT(reds(false), 0);
-    context->setMode(context, MODE_TRANSPARENT);
+    EXPECT_EQ(SetDrawingMode(MODE_TRANSPARENT), 1);
     EXPECT_EQ(reds(false), 0);
     EXPECT_EQ(reds(true), 0);
     EXPECT_EQ(GetBkMode(canvas->dc), TRANSPARENT);
@@ -218,7 +219,8 @@ TEST_F(TextTest, HandlesThatAreNoFontsAreRefused) {
     EndDrawing();
     PlainOutput(canvas->dc);
     EXPECT_EQ(SetDrawingFont(font) + DrawString(5, 5, "Hi", White) + TextWidth("Hi") +
-                  TextHeight("Hi") + DrawAngledString(5, 5, "Hi", 10, White),
+                  TextHeight("Hi") + DrawAngledString(5, 5, "Hi", 10, White) +
+                  SetDrawingMode(MODE_TRANSPARENT) + SetDrawingBackColor(Red),
               0);
     EXPECT_EQ(canvas->CountOf(Black), 200 * 200);
 }
@@ -232,8 +234,10 @@ TEST_F(TextTest, TextOnASurfaceAfterItsMemoryWasLocked) {
     DrawingContext* locked = surface.Output(FORMAT_XRGB8888);
     BeginDrawing(locked);
     SetDrawingFont(font);
+    SetDrawingBackColor(Red); // and a fresh DC paints it too
     locked->bufferAddress(locked);
     EXPECT_EQ(DrawString(2, 2, "Hello", White), 2 + hello.cx);
+    EXPECT_GT(surface.CountOf(Red), 0);
     locked->bufferAddress(locked);
     EXPECT_EQ(TextHeight("Hello"), hello.cy);
     locked->bufferAddress(locked);

@@ -21,7 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     int width = header.width, height = header.height;
     // What a loader allocates by: never more than the picture, nothing for an empty one.
     uint64_t fillable = BitmapFillablePixels(data, size);
-    uint64_t pixels = width < 1 || height < 1 ? 0 : static_cast<uint64_t>(width) * height;
+    uint64_t rows = height < 0 ? -static_cast<int64_t>(height) : height; // top-down: negative
+    uint64_t pixels = width < 1 ? 0 : static_cast<uint64_t>(width) * rows;
     if (fillable > pixels || fillable > static_cast<uint64_t>(size) * 128)
         abort();
     // A pitch a little longer than the row, varied by the input, so each row has bytes after

@@ -4,6 +4,8 @@
 #include "runtime/image/image_objects.h"
 #include "runtime_fixture.h"
 
+#include <vector>
+
 namespace {
 
 using ImageObjects = RuntimeTest;
@@ -139,6 +141,11 @@ TEST_F(ImageObjects, FreeingReleasesBitmapsIconsAndRecords) {
     EXPECT_EQ(three->handle, c);
     EXPECT_EQ(three->width, 2);
     EXPECT_EQ(three->depth, 16);
+    EXPECT_EQ(ImageHandleOf(3), c);
+    EXPECT_EQ(ImageWidth(3) * 10 + ImageHeight(3), 21);
+    EXPECT_EQ(ImageHandleOf(Registry_NumberOf(dynamic)), d);
+    EXPECT_EQ(ImageHandleOf(4), nullptr);
+    EXPECT_EQ(ImageWidth(4) + ImageHeight(12345), 0);
 
     EXPECT_EQ(ImageFree(5), 1);
     ICONINFO info;
@@ -150,6 +157,81 @@ TEST_F(ImageObjects, FreeingReleasesBitmapsIconsAndRecords) {
     EXPECT_EQ(ImageFree(3), 0);
     EXPECT_EQ(ImageFree(Registry_NumberOf(dynamic)), 0);
     EXPECT_EQ(HeapBytesInUse(RuntimeHeap), heap);
+}
+
+// The colour GDI reads at a point of a bitmap, however its rows are stored.
+COLORREF PixelOf(HANDLE bitmap, int x, int y) {
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ previous = SelectObject(dc, bitmap);
+    COLORREF color = GetPixel(dc, x, y);
+    SelectObject(dc, previous);
+    DeleteDC(dc);
+    return color;
+}
+
+// A bottom-up section, as the loader makes them: red above blue, each row's alpha (32 bits)
+// growing with its distance from the bottom.
+HBITMAP Bands(int width, int height, int depth) {
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateImageBitmap(width, height, depth, &bits);
+    for (int row = 0; row < height; ++row) {
+        COLORREF color = row < height / 2 ? RGB(0, 0, 255) : RGB(255, 0, 0);
+        auto* pixel = static_cast<uint8_t*>(bits) + row * BitmapRowStride(width, depth);
+        for (int x = 0; x < width; ++x, pixel += depth / 8) {
+            pixel[0] = GetBValue(color);
+            pixel[1] = GetGValue(color);
+            pixel[2] = GetRValue(color);
+            if (depth == 32)
+                pixel[3] = static_cast<uint8_t>(40 * row);
+        }
+    }
+    return bitmap;
+}
+
+TEST_F(ImageObjects, ResizingFiltersAnImageInPlaceTheRightWayUp) {
+    for (int depth : {24, 32}) {
+        SCOPED_TRACE(depth);
+        HBITMAP source = Bands(5, 4, depth);
+        ImageObject* image = RegisterImage(depth == 24 ? 3 : AutoNumber, source, 5, 4, 8);
+        ASSERT_NE(image, nullptr);
+        int number = depth == 24 ? 3 : Registry_NumberOf(image);
+        // What the filter makes of the pixels, in the row order they are read in.
+        int mustFree = 0;
+        auto* pixels = static_cast<uint8_t*>(ReadBitmapPixels32(source, &mustFree));
+        ASSERT_NE(pixels, nullptr);
+        std::vector<uint8_t> expected(9 * 7 * 4);
+        ASSERT_EQ(ScalePixels(pixels, 5, 4, expected.data(), 9, 7, 32), 1);
+        if (mustFree)
+            HeapFree(RuntimeHeap, 0, pixels);
+        DWORD gdi = GdiObjectCount();
+
+        HBITMAP resized = ResizeImage(number, 9, 7);
+        ASSERT_NE(resized, nullptr);
+        EXPECT_EQ(GetObjectType(source), 0u);
+        EXPECT_EQ(GdiObjectCount(), gdi);
+        EXPECT_EQ(ImageHandleOf(number), resized);
+        EXPECT_EQ(ImageWidth(number) * 10 + ImageHeight(number), 97);
+        EXPECT_EQ(BitsOf(resized), depth); // only a 32-bit image has alpha to keep
+        EXPECT_EQ(PixelOf(resized, 0, 0), RGB(255, 0, 0));
+        EXPECT_EQ(PixelOf(resized, 8, 6), RGB(0, 0, 255));
+        pixels = static_cast<uint8_t*>(ReadBitmapPixels32(resized, &mustFree));
+        ASSERT_NE(pixels, nullptr);
+        for (size_t i = 0; i < expected.size(); ++i)
+            if (depth == 32 || i % 4 != 3) { // a 24-bit image's fourth byte is no alpha
+                ASSERT_EQ(pixels[i], expected[i]) << "byte " << i;
+            }
+        if (mustFree)
+            HeapFree(RuntimeHeap, 0, pixels);
+
+        // Refused, and the image stays as it was.
+        EXPECT_EQ(ResizeImage(number, 0, 7), nullptr);
+        EXPECT_EQ(ResizeImage(number, 9, 40000), nullptr);
+        EXPECT_EQ(ImageHandleOf(number), resized);
+        ImageFree(number);
+        EXPECT_EQ(ResizeImage(number, 9, 7), nullptr);
+    }
+    ASSERT_NE(RegisterImage(5, RedIcon(), 8, 8, 32), nullptr);
+    EXPECT_EQ(ResizeImage(5, 16, 16), nullptr);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "runtime/screen/frame_presentation.h"
 #include "runtime/screen/screen_library.h"
 #include "runtime/screen/windowed_screen.h"
+#include "runtime/window/window.h"
 #include "runtime_fixture.h"
 
 namespace {
@@ -16,6 +17,9 @@ TEST_F(ScreenWithoutDirect3D, StartFailsButMakesTheBaseWindow) {
     EXPECT_TRUE(IsWindow(BaseWindow));
     EXPECT_EQ(StartScreenLibrary(), nullptr); // a retry fails the same way
     EXPECT_EQ(GetModuleHandleA("d3d9.dll"), nullptr);
+    // A program asking for a screen hears so, and can go on with the other libraries.
+    EXPECT_EQ(StartAppRuntime(RUNTIME_WITH_SCREEN), 0);
+    EXPECT_NE(OpenAppWindow(0, 0, 0, 64, 48, "no screen", WINDOW_INVISIBLE), 0);
 }
 
 TEST_F(ScreenWithoutDirect3D, OpeningAScreenFailsAndLeavesNoChildWindow) {

@@ -1,11 +1,44 @@
 #include "runtime/screen/frame_presentation.h"
 #include "runtime/screen/screen_library.h"
 #include "runtime/screen/windowed_screen.h"
+#include "runtime/window/window.h"
 #include "runtime_fixture.h"
 
 namespace {
 
 using ScreenLibrary = RuntimeTest;
+
+// A program's whole start and end: one call each, the screen library included.
+TEST(ProgramRuntime, StartsEveryLibraryWithOneCallAndEndsThemWithAnother) {
+    ASSERT_EQ(RuntimeHeap, nullptr);
+    ASSERT_EQ(StartAppRuntime(RUNTIME_WITH_SCREEN), 1);
+    HANDLE heap = RuntimeHeap;
+    EXPECT_EQ(ScreenLibraryStarted, 1);
+    EXPECT_EQ(StartAppRuntime(0), 1); // nothing starts twice
+    EXPECT_EQ(RuntimeHeap, heap);
+    HWND window =
+        reinterpret_cast<HWND>(OpenAppWindow(0, 0, 0, 64, 48, "program", WINDOW_INVISIBLE));
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(OpenScreenInWindow(window, 0, 0, 64, 48, 0, 0, 0), 1);
+    EndAppRuntime();
+    EXPECT_EQ(Screen.open, 0);
+    EXPECT_EQ(ScreenLibraryStarted, 0);
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_EQ(RuntimeHeap, nullptr);
+    EndAppRuntime(); // harmless once ended
+    // Without the screen asked for, the screen library stays as it was.
+    ASSERT_EQ(StartAppRuntime(0), 1);
+    EXPECT_EQ(ScreenLibraryStarted, 0);
+    EndAppRuntime();
+    // Started again, screen included, after the heap went without the libraries' ends.
+    ASSERT_EQ(StartAppRuntime(RUNTIME_WITH_SCREEN), 1);
+    EndRuntimeHeaps();
+    ASSERT_EQ(StartAppRuntime(RUNTIME_WITH_SCREEN), 1);
+    window = reinterpret_cast<HWND>(OpenAppWindow(0, 0, 0, 64, 48, "again", WINDOW_INVISIBLE));
+    EXPECT_EQ(OpenScreenInWindow(window, 0, 0, 64, 48, 0, 0, 0), 1);
+    EndAppRuntime();
+    EXPECT_EQ(ScreenLibraryStarted, 0);
+}
 
 TEST_F(ScreenLibrary, StartsOnceAndHandsBackTheSameRegistry) {
     ObjectRegistry* registry = StartScreenLibrary();

@@ -24,6 +24,11 @@ class GadgetBase : public RuntimeTest {
         return static_cast<GadgetStackRecord*>(GetPropA(window, name));
     }
     static LONG_PTR ProcOf(HWND window) { return GetWindowLongPtrA(window, GWLP_WNDPROC); }
+    // A window the runtime did not make.
+    static HWND Popup() {
+        return CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 50, 50, nullptr, nullptr, nullptr,
+                               nullptr);
+    }
 };
 
 TEST_F(GadgetBase, EveryOpenedWindowIsTheCurrentListBehindTheSubclass) {
@@ -141,6 +146,42 @@ TEST_F(GadgetBase, OpenGadgetPlacesAControlOfAnyClassThatReportsItsNumber) {
     EXPECT_EQ(OpenGadget(9, "BUTTON", "", 0, 0, 1, 1, 0), 0);
 }
 
+TEST_F(GadgetBase, ButtonsLabelsAndEditsTakeOneCallEach) {
+    HWND window = Open(0);
+    const struct {
+        intptr_t (*open)(int number, const char* text, int x, int y, int width, int height);
+        const char* className;
+        DWORD style, extendedStyle;
+    } controls[] = {
+        {OpenButton, "Button", WS_TABSTOP | BS_PUSHBUTTON, 0},
+        {OpenLabel, "Static", SS_LEFT, 0},
+        {OpenEdit, "Edit", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
+    };
+    for (const auto& control : controls) {
+        SCOPED_TRACE(control.className);
+        intptr_t number = control.open(AutoNumber, "Text", 5, 6, 70, 22);
+        auto* gadget =
+            static_cast<GadgetObject*>(Registry_Get(GadgetRegistry, static_cast<int>(number)));
+        ASSERT_NE(gadget, nullptr);
+        HWND handle = gadget->control;
+        char name[32] = {}, text[32] = {};
+        GetClassNameA(handle, name, sizeof name);
+        GetWindowTextA(handle, text, sizeof text);
+        EXPECT_STRCASEEQ(name, control.className);
+        EXPECT_STREQ(text, "Text");
+        EXPECT_EQ(GetParent(handle), window);
+        EXPECT_EQ(GetDlgCtrlID(handle), static_cast<int>(number));
+        DWORD style = static_cast<DWORD>(GetWindowLongA(handle, GWL_STYLE));
+        EXPECT_EQ(style & (WS_TABSTOP | 0xFF), control.style);
+        EXPECT_EQ(GetWindowLongA(handle, GWL_EXSTYLE) & WS_EX_CLIENTEDGE,
+                  static_cast<LONG>(control.extendedStyle));
+    }
+    HWND button = reinterpret_cast<HWND>(OpenButton(4, "Go", 0, 40, 50, 20));
+    ASSERT_NE(button, nullptr);
+    SendMessageA(button, BM_CLICK, 0, 0);
+    EXPECT_EQ(TakeEvents(GadgetEvent), (std::vector<PolledEvent>{{GadgetEvent, 4, 0, BN_CLICKED}}));
+}
+
 TEST_F(GadgetBase, AGadgetGoesWithItsControlAndTheEndFreesEveryGadget) {
     Open(3);
     int dynamic = static_cast<int>(OpenGadget(AutoNumber, "BUTTON", "", 0, 0, 10, 10, 0));
@@ -156,16 +197,45 @@ TEST_F(GadgetBase, AGadgetGoesWithItsControlAndTheEndFreesEveryGadget) {
     Open(8);
     EXPECT_NE(OpenGadget(4, "BUTTON", "", 0, 0, 10, 10, 0), 0); // the number is free again
 
-    // The end frees the gadgets of windows that the runtime does not close itself.
-    HWND plain = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 50, 50, nullptr, nullptr, nullptr,
-                                 nullptr);
+    // The end frees the gadgets of windows that the runtime does not close itself, and gives
+    // such a window its own procedure back.
+    HWND plain = Popup();
+    LONG_PTR own = ProcOf(plain);
     SelectGadgetList(plain);
     auto left = reinterpret_cast<HWND>(OpenGadget(7, "BUTTON", "", 0, 0, 10, 10, 0));
     ASSERT_NE(left, nullptr);
     EndGadgetLayer();
     EXPECT_FALSE(IsWindow(left));
     EXPECT_EQ(Registry_Get(GadgetRegistry, 7), nullptr);
+    EXPECT_EQ(ProcOf(plain), own);
     DestroyWindow(plain);
+}
+
+WNDPROC passedOn;
+LRESULT CALLBACK PassOn(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return CallWindowProcA(passedOn, window, message, wParam, lParam);
+}
+
+// Such a window outlives the heap also when the heap goes without the gadget layer's end: it
+// gets its own procedure back, or, under one set over the runtime's, reaches it without a record.
+TEST_F(GadgetBase, WindowsMadeGadgetListsOutliveTheHeap) {
+    HWND plain = Popup(), covered = Popup();
+    LONG_PTR own = ProcOf(plain);
+    SelectGadgetList(covered);
+    passedOn = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(covered, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(PassOn)));
+    SelectGadgetList(plain);
+    EndRuntime();
+    StartRuntime();
+    EXPECT_EQ(ProcOf(plain), own);
+    for (HWND window : {plain, covered}) {
+        EXPECT_EQ(RecordOf(window), nullptr);
+        char text[8] = {};
+        SetWindowTextA(window, "kept"); // reaches the control's own procedure
+        GetWindowTextA(window, text, sizeof text);
+        EXPECT_STREQ(text, "kept");
+        DestroyWindow(window);
+    }
 }
 
 } // namespace

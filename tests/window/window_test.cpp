@@ -169,4 +169,25 @@ TEST_F(Windows, CloseButtonReportsACloseEventAndKeepsTheWindow) {
     EXPECT_EQ(PollWindowEvent(), 0);
 }
 
+// A program reads the key of a key press from the poll that pumped it.
+TEST_F(Windows, EachPollTellsTheWordsOfTheMessageItPumped) {
+    HWND window = Open(3, 0, 0, 100, 50, WINDOW_INVISIBLE);
+    PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(PollWindowEvent(), WM_KEYDOWN);
+    EXPECT_EQ(EventWParam(), static_cast<WPARAM>(VK_ESCAPE));
+    EXPECT_EQ(EventLParam(), 0x00010001);
+    int code;
+    while ((code = PollWindowEvent()) != CloseWindowEvent)
+        ASSERT_NE(code, 0) << "no close event";
+    EXPECT_EQ(EventWParam(), 0u); // an event, not a message
+    EXPECT_EQ(EventLParam(), 0);
+    PostMessageA(window, WM_KEYUP, 'A', 7);
+    while (PollWindowEvent() != WM_KEYUP) {
+    }
+    EXPECT_EQ(PollWindowEvent(), 0);
+    EXPECT_EQ(EventWParam(), static_cast<WPARAM>('A')); // a poll that found nothing keeps them
+    EXPECT_EQ(EventLParam(), 7);
+}
+
 } // namespace

@@ -1,4 +1,4 @@
-#include "runtime/core/lifecycle.h"
+#include "runtime/lifecycle.h"
 
 #include "runtime/core/array.h"
 #include "runtime/core/heap.h"
@@ -66,4 +66,20 @@ void ShutdownRuntime() {
 void EndRuntimeHeaps() {
     EndStringArea();
     DestroyRuntimeHeap();
+}
+
+int StartAppRuntime(int options) {
+    // A runtime already running keeps its heap and its libraries.
+    if (!RuntimeHeap && !StartRuntimeLibraries())
+        return 0;
+    if ((options & RUNTIME_WITH_SCREEN) && !StartScreenLibrary())
+        return 0;
+    return 1;
+}
+
+void EndAppRuntime() {
+    // Once ended, the libraries' records went with the heap: there is nothing to shut down.
+    if (RuntimeHeap)
+        ShutdownRuntime();
+    EndRuntimeHeaps();
 }

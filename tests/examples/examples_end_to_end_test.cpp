@@ -1,7 +1,9 @@
-// Drives the gallery, as the package test built it against the installed runtime, inside a
-// virtual desktop of its own: its picture is on the screen where it belongs, Tab and Shift+Tab
-// move the focus among its controls, a click on a button comes back as a gadget event in its
-// title, and its close button ends it with exit code 0.
+// Drives the two programs the package test built against the installed runtime, each inside a
+// virtual desktop of its own. The gallery: its picture is on the screen where it belongs, Tab
+// and Shift+Tab move the focus among its controls, a click on a button comes back as a gadget
+// event in its title, and its close button ends it with exit code 0. The first program of the
+// README: its button speeds it up, as its title tells, and Escape or its close button ends it
+// with exit code 0.
 #include "examples/gallery/layout.h"
 #include "program_driver.h"
 #include "runtime/window/event_queue.h"
@@ -16,14 +18,44 @@
 
 namespace {
 
-class Gallery : public ::testing::Test {
+// One of the programs, started from where the package test built it and shown.
+class Example : public ::testing::Test {
   protected:
-    void SetUp() override {
-        std::string path = BuildTree() + "\\package-test\\gallery\\gallery.exe";
+    void Start(const char* name, const char* title = nullptr) {
+        std::string path = BuildTree() + "\\package-test\\" + name + "\\" + name + ".exe";
         ASSERT_TRUE(program.Start(path)) << path;
-        window = WaitForWindow(program, Patience);
+        window = WaitForWindow(program, Patience, title);
         ASSERT_NE(window, nullptr);
     }
+
+    // Whether the program's thread has made its window the active one. A key pressed before
+    // goes elsewhere, and under emulation that comes seconds after the window is shown.
+    bool Active() const {
+        GUITHREADINFO info = {};
+        info.cbSize = sizeof info;
+        return GetGUIThreadInfo(program.process.dwThreadId, &info) && info.hwndActive == window;
+    }
+
+    std::string Title() const {
+        char title[256] = "";
+        GetWindowTextA(window, title, sizeof title);
+        return title;
+    }
+
+    // Clicks the middle of one of the window's controls.
+    bool ClickControl(int number) const {
+        RECT control;
+        GetWindowRect(GetDlgItem(window, number), &control);
+        return ClickAt({(control.left + control.right) / 2, (control.top + control.bottom) / 2});
+    }
+
+    Program program;
+    HWND window = nullptr;
+};
+
+class Gallery : public Example {
+  protected:
+    void SetUp() override { Start("gallery"); }
 
     // The screen's pixel at a point of the gallery's client area.
     COLORREF PixelAt(int x, int y) const {
@@ -43,23 +75,11 @@ class Gallery : public ::testing::Test {
             return 0;
         return GetDlgCtrlID(info.hwndFocus);
     }
+};
 
-    // Whether the gallery's thread has made its window the active one. A key pressed before
-    // goes elsewhere, and under emulation that comes seconds after the window is shown.
-    bool Active() const {
-        GUITHREADINFO info = {};
-        info.cbSize = sizeof info;
-        return GetGUIThreadInfo(program.process.dwThreadId, &info) && info.hwndActive == window;
-    }
-
-    std::string Title() const {
-        char title[256] = "";
-        GetWindowTextA(window, title, sizeof title);
-        return title;
-    }
-
-    Program program;
-    HWND window = nullptr;
+class FirstProgram : public Example {
+  protected:
+    void SetUp() override { Start("first", "First"); }
 };
 
 // Polls until the condition holds or the patience runs out: the gallery answers input as it
@@ -143,15 +163,34 @@ TEST_F(Gallery, TabAndShiftTabMoveTheFocusAndAClickedButtonComesBackAsAGadgetEve
         ++step;
     }
 
-    RECT button;
-    GetWindowRect(GetDlgItem(window, BUTTON_TWO), &button);
-    ASSERT_TRUE(ClickAt({(button.left + button.right) / 2, (button.top + button.bottom) / 2}));
+    ASSERT_TRUE(ClickControl(BUTTON_TWO));
     char clicked[128];
     snprintf(clicked, sizeof clicked, GALLERY_TITLE_EVENT, GadgetEvent, 0, BUTTON_TWO, BN_CLICKED);
     EXPECT_TRUE(Eventually([&] { return Title() == clicked; })) << Title();
 }
 
 TEST_F(Gallery, ItsCloseButtonEndsItWithZero) {
+    ASSERT_TRUE(ClickCloseButton(window)) << "no close button on the caption, or no xdotool";
+    EXPECT_EQ(program.WaitForExit(Patience), 0);
+}
+
+TEST_F(FirstProgram, ItsButtonSpeedsItUpAndEscapeEndsItWithZero) {
+    EXPECT_EQ(program.WaitForExit(1000), -1) << "it runs until it is asked to end";
+    for (const char* title : {"First: speed 2", "First: speed 3"}) {
+        ASSERT_TRUE(ClickControl(1));
+        EXPECT_TRUE(Eventually([&] { return Title() == title; })) << Title();
+    }
+    // Escape comes to the program as the key of the message it polls, wherever the focus is.
+    ASSERT_TRUE(Eventually([&] { return Active(); })) << "the window never became active";
+    long code = -1;
+    for (DWORD waited = 0; code == -1 && waited < Patience; waited += 100) {
+        Press(VK_ESCAPE, false);
+        code = program.WaitForExit(100);
+    }
+    EXPECT_EQ(code, 0);
+}
+
+TEST_F(FirstProgram, ItsCloseButtonEndsItWithZero) {
     ASSERT_TRUE(ClickCloseButton(window)) << "no close button on the caption, or no xdotool";
     EXPECT_EQ(program.WaitForExit(Patience), 0);
 }

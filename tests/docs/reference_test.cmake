@@ -1,0 +1,47 @@
+# The reference (docs/API.md) against the public headers (include/qv): every declaration of a
+# header stands in the page's code, word for word, under its header's name, and the page
+# declares nothing the headers do not. The README's first program is the one in examples/first.
+# Run with -DSOURCE_ROOT=<the tree's sources>.
+cmake_minimum_required(VERSION 3.20)
+include(${CMAKE_CURRENT_LIST_DIR}/declarations.cmake)
+
+set(page ${SOURCE_ROOT}/docs/API.md)
+qv_reference_declarations(${page} documented)
+file(READ ${page} page_text)
+file(GLOB headers ${SOURCE_ROOT}/include/qv/*.h)
+set(declared)
+set(failures "")
+foreach(header ${headers})
+    get_filename_component(name ${header} NAME)
+    string(FIND "${page_text}" "`qv/${name}`" at)
+    if(at EQUAL -1 AND NOT name STREQUAL "qv.h") # the one that includes all the others
+        string(APPEND failures "\n  no section names qv/${name}")
+    endif()
+    qv_declarations(${header} statements)
+    foreach(statement IN LISTS statements)
+        list(APPEND declared "${statement}")
+        if(NOT statement IN_LIST documented)
+            string(APPEND failures "\n  not in the reference (qv/${name}): ${statement}")
+        endif()
+    endforeach()
+endforeach()
+foreach(statement IN LISTS documented)
+    if(NOT statement IN_LIST declared)
+        string(APPEND failures "\n  in the reference but in no header: ${statement}")
+    endif()
+endforeach()
+
+file(READ ${SOURCE_ROOT}/README.md readme)
+foreach(file first.cpp CMakeLists.txt)
+    file(READ ${SOURCE_ROOT}/examples/first/${file} text)
+    string(FIND "${readme}" "${text}" at)
+    if(at EQUAL -1)
+        string(APPEND failures "\n  the README does not show examples/first/${file} as it is")
+    endif()
+endforeach()
+
+if(failures)
+    message(FATAL_ERROR "The reference and the headers differ:${failures}")
+endif()
+list(LENGTH declared count)
+message(STATUS "${count} declarations of the public headers, all in the reference")
