@@ -20,6 +20,19 @@ if [ ${#missing[@]} -gt 0 ]; then
     echo "setup: installing ${missing[*]}"
     dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
     export DEBIAN_FRONTEND=noninteractive
-    apt-get update -qq
-    apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    # A mirror caught mid-sync fails one index (seen: bookworm-security's i386 list) for hours.
+    # Try a few times; if it still fails, take versions from the release itself, whose
+    # indexes did arrive, so that the i386 and amd64 halves of each library can match.
+    release=()
+    for attempt in 1 2 3; do
+        apt-get update -qq && break
+        if [ "$attempt" = 3 ]; then
+            echo "setup: apt-get update failed 3 times; installing from bookworm's own indexes" >&2
+            release=(-t bookworm)
+        else
+            echo "setup: apt-get update failed (a mirror being synced?); trying again in 20 s" >&2
+            sleep 20
+        fi
+    done
+    apt-get install -y -qq --no-install-recommends "${release[@]}" "${missing[@]}" >/dev/null
 fi
