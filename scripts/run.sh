@@ -12,7 +12,11 @@
 # another prefix than the tree's (its virtual desktop's is QV_WINEPREFIX-desktop).
 set -eu
 . "$(dirname "${BASH_SOURCE[0]}")/env.sh"
-qv_prepare run
+if [ "${1:-}" = gallery ]; then
+    qv_prepare run qv_runtime
+else
+    qv_prepare run ulvo
+fi
 tree=$QV_TREE
 program="$tree/ulvo.exe" kind=ulvo title=Ulvo
 screenshot=${QV_SCREENSHOT:-$QV_BUILD_ROOT/screenshot.png}
